@@ -1,0 +1,32 @@
+# Three tiers, labelled for ctest -L: "unit" (no display), "gui" (widgets in a
+# headless compositor) and "e2e" (the real binary in a headless compositor).
+set(LUMENPAD_HARNESS_DIR ${PROJECT_SOURCE_DIR}/lumenpad/tests/harness)
+
+# Unit tests: one GoogleTest executable per component, each case its own test.
+function(lumenpad_unit_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS unit ENVIRONMENT "LC_ALL=C.UTF-8"
+    DISCOVERY_TIMEOUT 30)
+endfunction()
+
+# Widget tests: a GoogleTest executable run inside a private headless sway.
+function(lumenpad_gui_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${name}
+    COMMAND ${PYTHON3} ${LUMENPAD_HARNESS_DIR}/with_sway.py -- $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES LABELS gui TIMEOUT 300)
+endfunction()
+
+# End-to-end tests: a Python unittest module that drives the real binary.
+function(lumenpad_e2e_test name script)
+  add_test(NAME ${name}
+    COMMAND ${PYTHON3} -m unittest -v ${script}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 600
+    ENVIRONMENT "LUMENPAD_BIN=$<TARGET_FILE:lumenpad>;LUMENPAD_VKBD=$<TARGET_FILE:lumenpad-test-keyboard>;PYTHONPATH=${LUMENPAD_HARNESS_DIR};PYTHONDONTWRITEBYTECODE=1")
+endfunction()

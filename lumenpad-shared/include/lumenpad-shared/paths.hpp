@@ -1,0 +1,25 @@
+// Path joining and comparison, the home directory and the list of directories
+// that hold desktop-entry files.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumenpad {
+
+// dir + '/' + name, without doubling a trailing '/'; an empty dir gives name.
+std::string join_path(std::string_view dir, std::string_view name);
+
+// Whether two paths name the same place component by component: repeated
+// separators, trailing separators and "." components make no difference.
+bool same_path(std::string_view a, std::string_view b);
+
+// HOME, or "/tmp" when it is unset or not UTF-8.
+std::string home_dir();
+
+// "/usr/share/applications", then each XDG_DATA_DIRS piece joined with
+// "applications" (skipping those equal to the first), then the user's own.
+std::vector<std::string> application_dirs();
+
+}  // namespace lumenpad

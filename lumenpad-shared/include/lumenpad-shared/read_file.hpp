@@ -1,0 +1,34 @@
+// Reading the files other programs leave for us, safely: opening never blocks
+// (FIFOs and devices count as unreadable) and no file may exceed a generous
+// bound, so no input can hang the program or exhaust its memory.
+#pragma once
+
+#include "lumenpad-shared/unique_fd.hpp"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace lumenpad {
+
+// Larger files count as unreadable (EFBIG).
+inline constexpr size_t max_file_size = 16 * 1024 * 1024;
+
+// Opens a regular file for reading without blocking. On failure returns an
+// empty owner and sets `error` to the errno: EISDIR for a directory, EINVAL
+// for any other kind of file that is not a regular file.
+UniqueFd open_regular_file(const std::string& path, int& error);
+
+// Reads a whole file opened by open_regular_file. On failure returns nothing
+// and sets `error` to the errno (EFBIG past max_file_size).
+std::optional<std::string> read_all(const UniqueFd& fd, int& error);
+
+// The whole file as bytes; `error` as above.
+std::optional<std::string> read_file(const std::string& path, int& error);
+std::optional<std::string> read_file(const std::string& path);
+
+// The whole file when it is valid UTF-8; EILSEQ when it is not.
+std::optional<std::string> read_text_file(const std::string& path, int& error);
+std::optional<std::string> read_text_file(const std::string& path);
+
+}  // namespace lumenpad

@@ -1,0 +1,71 @@
+#include "lumenpad-shared/paths.hpp"
+
+#include "lumenpad-shared/env.hpp"
+
+namespace lumenpad {
+
+namespace {
+
+// Splits a path into its components; an absolute path starts with "/".
+std::vector<std::string_view> components(std::string_view path) {
+    std::vector<std::string_view> parts;
+    if (!path.empty() && path.front() == '/') {
+        parts.emplace_back("/");
+    }
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        auto part = path.substr(start, end - start);
+        if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+std::string join_path(std::string_view dir, std::string_view name) {
+    std::string out(dir);
+    if (!out.empty() && out.back() != '/') {
+        out += '/';
+    }
+    out += name;
+    return out;
+}
+
+bool same_path(std::string_view a, std::string_view b) {
+    return components(a) == components(b);
+}
+
+std::string home_dir() {
+    return env_text("HOME").value_or("/tmp");
+}
+
+std::vector<std::string> application_dirs() {
+    std::vector<std::string> dirs{"/usr/share/applications"};
+    const std::string data_dirs = env_text("XDG_DATA_DIRS").value_or("/usr/local/share:/usr/share");
+    size_t start = 0;
+    while (true) {
+        const size_t end = data_dirs.find(':', start);
+        const auto piece = std::string_view(data_dirs).substr(
+            start, end == std::string::npos ? std::string::npos : end - start);
+        std::string dir = join_path(piece, "applications");
+        if (!same_path(dir, dirs.front())) {
+            dirs.push_back(std::move(dir));
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    const auto data_home = env_text("XDG_DATA_HOME");
+    dirs.push_back(join_path(data_home ? *data_home : join_path(home_dir(), ".local/share"), "applications"));
+    return dirs;
+}
+
+}  // namespace lumenpad

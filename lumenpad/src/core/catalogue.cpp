@@ -1,0 +1,63 @@
+#include "catalogue.hpp"
+
+#include "desktop_entry.hpp"
+
+#include "lumenpad-shared/paths.hpp"
+#include "lumenpad-shared/text.hpp"
+
+#include <dirent.h>
+
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+
+namespace lumenpad {
+
+namespace {
+
+struct DirClose {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirPtr = std::unique_ptr<DIR, DirClose>;
+
+// The part after the last '.'; a name whose only '.' leads it has none.
+bool has_desktop_extension(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && dot != 0 && name.substr(dot + 1) == "desktop";
+}
+
+}  // namespace
+
+std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs) {
+    std::unordered_map<std::string, AppEntry> by_file_name;
+    for (const auto& dir : dirs) {
+        const DirPtr handle(::opendir(dir.c_str()));
+        if (!handle) {
+            continue;
+        }
+        // Only the name decides: a directory or FIFO that looks like a candidate
+        // is left to the parser, which refuses anything but a regular file.
+        while (const dirent* item = ::readdir(handle.get())) {
+            const std::string_view name(item->d_name);
+            if (!has_desktop_extension(name)) {
+                continue;
+            }
+            auto entry = parse_desktop_entry(join_path(dir, name));
+            if (entry) {
+                by_file_name.insert_or_assign(lossy_utf8(name), std::move(*entry));
+            }
+        }
+    }
+    std::vector<AppEntry> catalogue;
+    catalogue.reserve(by_file_name.size());
+    for (auto& item : by_file_name) {
+        catalogue.push_back(std::move(item.second));
+    }
+    return catalogue;
+}
+
+std::vector<AppEntry> scan_applications() {
+    return scan_applications(application_dirs());
+}
+
+}  // namespace lumenpad

@@ -1,0 +1,45 @@
+// How well an entry matches the query: a tier from 0 (best) to 4, and which
+// rows a list of tiers leaves visible.
+#pragma once
+
+#include "app_entry.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace lumenpad {
+
+using MatchTier = std::uint8_t;
+
+// Tiers below this one are strong: they hide every tier-4 row.
+inline constexpr MatchTier first_weak_tier = 3;
+inline constexpr MatchTier subsequence_tier = 4;
+
+// The lowered texts of an entry that matching and ordering compare; computed
+// once per entry, so a keystroke lowers only the query.
+struct MatchKeys {
+    std::string name;       // lower(name)
+    std::string wm_class;   // lower(startup_wm_class), empty when absent
+};
+MatchKeys match_keys(const AppEntry& entry);
+
+// Tier of the entry for the visibility rule, or nothing when it does not match.
+std::optional<MatchTier> match_tier(std::string_view query, const AppEntry& entry);
+std::optional<MatchTier> match_tier(std::string_view query, std::string_view lowered_query,
+                                    const AppEntry& entry, const MatchKeys& keys);
+
+// Tier used for ordering; 4 when tiers 0-3 do not apply. `query` is non-empty.
+MatchTier sort_tier(std::string_view query, const AppEntry& entry);
+MatchTier sort_tier(std::string_view lowered_query, const MatchKeys& keys);
+
+// Whether the query's characters occur in order in `field`, each compared by
+// the first character of its lower-case mapping.
+bool fuzzy_subsequence(std::string_view query, std::string_view field);
+
+// Which rows are shown: a tier-4 row is hidden when any row has a strong tier;
+// rows without a match are always hidden.
+std::vector<bool> visible_rows(const std::vector<std::optional<MatchTier>>& tiers);
+
+}  // namespace lumenpad

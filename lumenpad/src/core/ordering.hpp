@@ -1,0 +1,43 @@
+// The two orders of the list: the initial order (priority terms, launch count,
+// name) fixed at start-up, and the live order while a query is present (match
+// tier, launch count, name).
+#pragma once
+
+#include "app_entry.hpp"
+#include "history.hpp"
+#include "matching.hpp"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumenpad {
+
+// Whether `term` occurs in `haystack` bounded by non-word bytes (a word byte is
+// an ASCII letter or digit).
+bool contains_word(std::string_view haystack, std::string_view term);
+
+// Index of the first lowered priority term that the entry's lowered name or
+// window class contains as a word.
+std::optional<size_t> priority_rank(const AppEntry& entry, const std::vector<std::string>& lowered_priority);
+
+// Whether `a` goes before `b` in the initial order.
+bool initial_less(const AppEntry& a, const AppEntry& b, const std::vector<std::string>& lowered_priority,
+                  const History& history);
+
+// Stable sort of the catalogue by initial_less, computing each entry's keys
+// once instead of at every comparison.
+void sort_initial(std::vector<AppEntry>& entries, const std::vector<std::string>& lowered_priority,
+                  const History& history);
+
+// Live order for a non-empty query: negative when `a` goes first, positive
+// when `b` does, 0 when tier, count and name key are all equal.
+int compare_for_query(MatchTier tier_a, const AppEntry& a, const MatchKeys& keys_a, MatchTier tier_b,
+                      const AppEntry& b, const MatchKeys& keys_b, const History& history);
+
+// Name keys compare by their UTF-8 bytes, unsigned.
+int compare_name_keys(std::string_view a, std::string_view b);
+
+}  // namespace lumenpad

@@ -1,0 +1,88 @@
+#include "rows.hpp"
+
+#include "lumenpad-shared/gobject_ptr.hpp"
+
+namespace lumenpad {
+
+namespace {
+
+constexpr char entry_key[] = "entry";
+constexpr char initial_order_key[] = "initial_order";
+constexpr int icon_size = 32;
+
+}  // namespace
+
+GtkWidget* make_icon(const std::string& icon, const std::optional<std::string>& icon_path) {
+    if (icon_path) {
+        auto file = adopt(g_file_new_for_path(icon_path->c_str()));
+        GError* raw_error = nullptr;
+        auto texture = adopt(gdk_texture_new_from_file(file.get(), &raw_error));
+        GErrorPtr error(raw_error);
+        if (texture) {
+            GtkWidget* image = gtk_image_new();
+            gtk_image_set_from_paintable(GTK_IMAGE(image), GDK_PAINTABLE(texture.get()));
+            gtk_image_set_pixel_size(GTK_IMAGE(image), icon_size);
+            return image;
+        }
+    }
+    GtkWidget* image = gtk_image_new_from_icon_name(icon.empty() ? "application-x-executable" : icon.c_str());
+    gtk_image_set_pixel_size(GTK_IMAGE(image), icon_size);
+    return image;
+}
+
+GtkWidget* make_row(const AppEntry& entry) {
+    GtkWidget* row = gtk_list_box_row_new();
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_widget_set_margin_start(box, 6);
+    gtk_widget_set_margin_end(box, 6);
+    gtk_widget_set_valign(box, GTK_ALIGN_CENTER);
+
+    gtk_box_append(GTK_BOX(box), make_icon(entry.icon, entry.icon_path));
+
+    GtkWidget* name = gtk_label_new(entry.name.c_str());
+    gtk_widget_add_css_class(name, "app-name");
+    gtk_label_set_xalign(GTK_LABEL(name), 0.0F);
+    gtk_widget_set_hexpand(name, TRUE);
+    gtk_label_set_ellipsize(GTK_LABEL(name), PANGO_ELLIPSIZE_END);
+    gtk_box_append(GTK_BOX(box), name);
+
+    if (entry.startup_wm_class) {
+        GtkWidget* wm_class = gtk_label_new(entry.startup_wm_class->c_str());
+        gtk_widget_add_css_class(wm_class, "app-muted");
+        gtk_label_set_xalign(GTK_LABEL(wm_class), 1.0F);
+        gtk_box_append(GTK_BOX(box), wm_class);
+    }
+
+    gtk_list_box_row_set_child(GTK_LIST_BOX_ROW(row), box);
+    return row;
+}
+
+void attach_row_data(GtkListBoxRow* row, const AppEntry& entry, std::uint32_t initial_order) {
+    auto* data = new RowEntry{entry, match_keys(entry)};
+    g_object_set_data_full(G_OBJECT(row), entry_key, data,
+                           [](gpointer p) { delete static_cast<RowEntry*>(p); });
+    auto* order = g_new(guint32, 1);
+    *order = initial_order;
+    g_object_set_data_full(G_OBJECT(row), initial_order_key, order, g_free);
+}
+
+RowEntry* row_data(GtkListBoxRow* row) {
+    return static_cast<RowEntry*>(g_object_get_data(G_OBJECT(row), entry_key));
+}
+
+std::optional<AppEntry> row_entry(GtkListBoxRow* row) {
+    if (const RowEntry* data = row_data(row)) {
+        return data->entry;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> row_initial_order(GtkListBoxRow* row) {
+    const auto* order = static_cast<const guint32*>(g_object_get_data(G_OBJECT(row), initial_order_key));
+    if (order == nullptr) {
+        return std::nullopt;
+    }
+    return *order;
+}
+
+}  // namespace lumenpad

@@ -1,0 +1,39 @@
+// One list row per application: icon, name and window class, carrying a copy
+// of its entry ("entry") and its place in the initial order ("initial_order").
+#pragma once
+
+#include "app_entry.hpp"
+#include "matching.hpp"
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace lumenpad {
+
+// What a row carries under "entry": its entry and the entry's lowered keys,
+// plus the sort tier of the query generation it was last computed for.
+struct RowEntry {
+    AppEntry entry;
+    MatchKeys keys;
+    std::uint64_t tier_generation = 0;
+    MatchTier tier = 0;
+};
+
+GtkWidget* make_icon(const std::string& icon, const std::optional<std::string>& icon_path);
+GtkWidget* make_row(const AppEntry& entry);
+
+// Attaches the row data: a copy of the entry and its initial position.
+void attach_row_data(GtkListBoxRow* row, const AppEntry& entry, std::uint32_t initial_order);
+
+// A copy of the row's entry, or nothing when the row carries none.
+std::optional<AppEntry> row_entry(GtkListBoxRow* row);
+
+// The row's data without copying; null when the row carries none.
+RowEntry* row_data(GtkListBoxRow* row);
+
+std::optional<std::uint32_t> row_initial_order(GtkListBoxRow* row);
+
+}  // namespace lumenpad

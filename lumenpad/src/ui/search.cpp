@@ -1,0 +1,170 @@
+#include "search.hpp"
+
+#include "launch.hpp"
+#include "lumenpad-shared/text.hpp"
+#include "ordering.hpp"
+#include "rows.hpp"
+
+#include <limits>
+#include <vector>
+
+namespace lumenpad {
+
+namespace {
+
+// The row's sort tier for the current query, computed once per edit.
+MatchTier current_sort_tier(RowEntry& row, const LauncherState& state) {
+    if (row.tier_generation != state.query_generation) {
+        row.tier = sort_tier(state.lowered_query, row.keys);
+        row.tier_generation = state.query_generation;
+    }
+    return row.tier;
+}
+
+// Keeps the selected row inside the scrolled window's view.
+void scroll_to_row(GtkListBox* list, GtkListBoxRow* row) {
+    GtkAdjustment* adjustment = gtk_list_box_get_adjustment(list);
+    graphene_rect_t bounds;
+    if (adjustment == nullptr || !gtk_widget_compute_bounds(GTK_WIDGET(row), GTK_WIDGET(list), &bounds)) {
+        return;
+    }
+    const double top = bounds.origin.y;
+    const double bottom = top + bounds.size.height;
+    const double value = gtk_adjustment_get_value(adjustment);
+    const double page = gtk_adjustment_get_page_size(adjustment);
+    if (top < value) {
+        gtk_adjustment_set_value(adjustment, top);
+    } else if (bottom > value + page) {
+        gtk_adjustment_set_value(adjustment, bottom - page);
+    }
+}
+
+}  // namespace
+
+void select_row(GtkListBox* list, GtkListBoxRow* row) {
+    gtk_list_box_select_row(list, row);
+    scroll_to_row(list, row);
+}
+
+void filter_rows(GtkEditable* field, FilterData* data) {
+    LauncherState& state = *data->state;
+    state.current_query = gtk_editable_get_text(field);
+    state.lowered_query = lower(state.current_query);
+    ++state.query_generation;
+
+    std::vector<GtkListBoxRow*> rows;
+    std::vector<std::optional<MatchTier>> tiers;
+    for (int i = 0;; ++i) {
+        GtkListBoxRow* row = gtk_list_box_get_row_at_index(data->list, i);
+        if (row == nullptr) {
+            break;
+        }
+        rows.push_back(row);
+        const RowEntry* entry = row_data(row);
+        tiers.push_back(entry != nullptr
+                            ? match_tier(state.current_query, state.lowered_query, entry->entry, entry->keys)
+                            : std::nullopt);
+    }
+    const std::vector<bool> visible = visible_rows(tiers);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        gtk_widget_set_visible(GTK_WIDGET(rows[i]), visible[i]);
+    }
+
+    gtk_list_box_invalidate_sort(data->list);
+
+    for (int i = 0;; ++i) {
+        GtkListBoxRow* row = gtk_list_box_get_row_at_index(data->list, i);
+        if (row == nullptr) {
+            break;
+        }
+        if (gtk_widget_get_visible(GTK_WIDGET(row))) {
+            select_row(data->list, row);
+            break;
+        }
+    }
+}
+
+int compare_rows(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data) {
+    const LauncherState& state = **static_cast<std::shared_ptr<LauncherState>*>(data);
+    if (state.current_query.empty()) {
+        constexpr auto missing = std::numeric_limits<std::uint32_t>::max();
+        const auto order1 = row_initial_order(row1).value_or(missing);
+        const auto order2 = row_initial_order(row2).value_or(missing);
+        return order1 < order2 ? -1 : (order1 > order2 ? 1 : 0);
+    }
+    RowEntry* e1 = row_data(row1);
+    RowEntry* e2 = row_data(row2);
+    if (e1 == nullptr || e2 == nullptr) {
+        return 0;
+    }
+    return compare_for_query(current_sort_tier(*e1, state), e1->entry, e1->keys, current_sort_tier(*e2, state),
+                             e2->entry, e2->keys, state.history);
+}
+
+void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher) {
+    record_launch(history, entry.name);
+    save_history(history);
+    launch_entry(entry);
+    (*close_launcher)();
+}
+
+gboolean on_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifierType, KeyData* data) {
+    GtkListBox* list = data->list;
+    switch (keyval) {
+        case GDK_KEY_Return:
+        case GDK_KEY_KP_Enter: {
+            GtkListBoxRow* selected = gtk_list_box_get_selected_row(list);
+            if (selected == nullptr) {
+                return GDK_EVENT_STOP;
+            }
+            if (auto entry = row_entry(selected)) {
+                activate_entry(*entry, data->state->history, data->close_launcher);
+            }
+            return GDK_EVENT_STOP;
+        }
+        case GDK_KEY_Escape:
+            (*data->close_launcher)();
+            return GDK_EVENT_STOP;
+        case GDK_KEY_Up: {
+            GtkListBoxRow* selected = gtk_list_box_get_selected_row(list);
+            if (selected == nullptr) {
+                return GDK_EVENT_STOP;
+            }
+            for (int i = gtk_list_box_row_get_index(selected) - 1; i >= 0; --i) {
+                GtkListBoxRow* row = gtk_list_box_get_row_at_index(list, i);
+                if (row == nullptr) {
+                    break;
+                }
+                if (gtk_widget_get_visible(GTK_WIDGET(row))) {
+                    select_row(list, row);
+                    break;
+                }
+            }
+            return GDK_EVENT_STOP;
+        }
+        case GDK_KEY_Down: {
+            GtkListBoxRow* selected = gtk_list_box_get_selected_row(list);
+            for (int i = selected != nullptr ? gtk_list_box_row_get_index(selected) + 1 : 0;; ++i) {
+                GtkListBoxRow* row = gtk_list_box_get_row_at_index(list, i);
+                if (row == nullptr) {
+                    break;
+                }
+                if (gtk_widget_get_visible(GTK_WIDGET(row))) {
+                    select_row(list, row);
+                    break;
+                }
+            }
+            return GDK_EVENT_STOP;
+        }
+        default:
+            return GDK_EVENT_PROPAGATE;
+    }
+}
+
+void on_row_activated(GtkListBox*, GtkListBoxRow* row, KeyData* data) {
+    if (auto entry = row_entry(row)) {
+        activate_entry(*entry, data->state->history, data->close_launcher);
+    }
+}
+
+}  // namespace lumenpad

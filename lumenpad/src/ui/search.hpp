@@ -1,0 +1,44 @@
+// The launcher's behaviour while open: filtering on every edit, the list's
+// sort function, the five keys of the window's key controller, activation.
+#pragma once
+
+#include "app_entry.hpp"
+#include "launcher_state.hpp"
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+namespace lumenpad {
+
+struct FilterData {
+    std::shared_ptr<LauncherState> state;
+    GtkListBox* list;
+};
+
+struct KeyData {
+    std::shared_ptr<LauncherState> state;
+    CloseLauncher close_launcher;
+    GtkListBox* list;
+};
+
+// "changed" of the search field.
+void filter_rows(GtkEditable* field, FilterData* data);
+
+// The list's sort function; `data` is a std::shared_ptr<LauncherState>*.
+int compare_rows(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data);
+
+// "key-pressed" of the window's capture-phase key controller.
+gboolean on_key_pressed(GtkEventControllerKey* controller, guint keyval, guint keycode, GdkModifierType modifiers,
+                        KeyData* data);
+
+// "row-activated" of the list.
+void on_row_activated(GtkListBox* list, GtkListBoxRow* row, KeyData* data);
+
+// Counts the launch, saves the history, starts the command, closes.
+void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher);
+
+// Selects the row and scrolls the list so that it can be seen.
+void select_row(GtkListBox* list, GtkListBoxRow* row);
+
+}  // namespace lumenpad

@@ -1,0 +1,161 @@
+#include "launch.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace lumenpad {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets environment variables for one test and restores them afterwards.
+class ScopedEnv {
+public:
+    void set(const char* name, const char* value) {
+        if (!saved_.contains(name)) {
+            const char* old = getenv(name);
+            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+class ChooseTerminal : public testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/lumenpad-launch-XXXXXX";
+        root = mkdtemp(pattern);
+        env.set("TERMINAL", nullptr);
+    }
+    void TearDown() override { fs::remove_all(root); }
+    std::string program(const std::string& dir, const std::string& name) {
+        fs::create_directories(root / dir);
+        std::ofstream(root / dir / name) << "#!/bin/sh\n";
+        return (root / dir).string();
+    }
+    fs::path root;
+    ScopedEnv env;
+};
+
+TEST_F(ChooseTerminal, CandidateOrderOutranksPathOrder) {
+    const auto wezterm_dir = program("a", "wezterm");
+    const auto foot_dir = program("b", "foot");
+    env.set("PATH", (wezterm_dir + ":" + foot_dir).c_str());
+    EXPECT_EQ(choose_terminal(), "foot");
+}
+
+TEST_F(ChooseTerminal, FindsKittyBeforeXterm) {
+    const auto dir = program("bin", "kitty");
+    program("bin", "xterm");
+    env.set("PATH", (dir + "/").c_str());
+    EXPECT_EQ(choose_terminal(), "kitty");
+}
+
+TEST_F(ChooseTerminal, TerminalVariableWinsUnlessEmpty) {
+    const auto dir = program("bin", "alacritty");
+    env.set("PATH", dir.c_str());
+    env.set("TERMINAL", "my-term --flag");
+    EXPECT_EQ(choose_terminal(), "my-term --flag");
+    env.set("TERMINAL", "");
+    EXPECT_EQ(choose_terminal(), "alacritty");
+}
+
+TEST_F(ChooseTerminal, EmptyPathComponentsMeanTheWorkingDirectory) {
+    program("cwd", "ghostty");
+    const auto old = fs::current_path();
+    fs::current_path(root / "cwd");
+    env.set("PATH", "/nonexistent:");
+    EXPECT_EQ(choose_terminal(), "ghostty");
+    env.set("PATH", nullptr);
+    EXPECT_EQ(choose_terminal(), "ghostty");
+    fs::current_path(root);
+    EXPECT_EQ(choose_terminal(), "xterm");
+    fs::current_path(old);
+}
+
+TEST_F(ChooseTerminal, FallsBackToXtermByName) {
+    env.set("PATH", (root / "empty").c_str());
+    EXPECT_EQ(choose_terminal(), "xterm");
+}
+
+TEST(LaunchArgv, WrapsTheTrimmedCommandInBash) {
+    AppEntry e;
+    e.name = "Editor";
+    e.exec = " \teditor --new-window  file\t ";
+    EXPECT_EQ(launch_argv(e), (std::vector<std::string>{"bash", "-c", "editor --new-window  file"}));
+}
+
+TEST(LaunchArgv, PutsTerminalEntriesInsideTheTerminal) {
+    ScopedEnv env;
+    env.set("TERMINAL", "kitty");
+    AppEntry e;
+    e.exec = "htop -d 10";
+    e.terminal = true;
+    EXPECT_EQ(launch_argv(e), (std::vector<std::string>{"kitty", "-e", "bash", "-c", "htop -d 10"}));
+}
+
+// The child must start clean: streams on /dev/null, no descriptor of ours,
+// SIGPIPE back at its default although we ignore it.
+TEST(LaunchEntry, ChildGetsNullStreamsNoLeakedDescriptorsAndDefaultSigpipe) {
+    char pattern[] = "/tmp/lumenpad-child-XXXXXX";
+    const fs::path dir = mkdtemp(pattern);
+    const fs::path report = dir / "report";
+    const int leaked = open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
+    ASSERT_GE(leaked, 3);
+    signal(SIGPIPE, SIG_IGN);
+
+    AppEntry e;
+    // Each command redirects only itself, so bash's own descriptors stay as
+    // the launcher left them.
+    const std::string tmp = "'" + (dir / "tmp").string() + "'";
+    e.exec = "readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2 >> " + tmp + "; ls /proc/$$/fd | sort -n | tr '\\n' ' ' >> " + tmp +
+             "; echo >> " + tmp + "; grep SigIgn /proc/$$/status >> " + tmp + "; mv " + tmp + " '" + report.string() + "'";
+    launch_entry(e);
+    close(leaked);
+    signal(SIGPIPE, SIG_DFL);
+
+    for (int i = 0; i < 1000 && !fs::exists(report); ++i) {
+        usleep(10 * 1000);
+    }
+    ASSERT_TRUE(fs::exists(report)) << "the child did not run";
+    std::ifstream in(report);
+    std::string line;
+    for (int fd = 0; fd <= 2; ++fd) {
+        std::getline(in, line);
+        EXPECT_EQ(line, "/dev/null") << "descriptor " << fd;
+    }
+    std::getline(in, line);
+    // bash itself may hold descriptor 255 for the script; nothing else past 2.
+    EXPECT_TRUE(line == "0 1 2 " || line == "0 1 2 255 ") << line;
+    std::getline(in, line);
+    const unsigned long ignored = std::stoul(line.substr(line.find(':') + 1), nullptr, 16);
+    EXPECT_EQ(ignored & (1UL << (SIGPIPE - 1)), 0UL) << line;
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace lumenpad

@@ -1,0 +1,123 @@
+#include "ordering.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace lumenpad {
+namespace {
+
+AppEntry entry(std::string name, std::optional<std::string> wm_class = std::nullopt) {
+    AppEntry e;
+    e.name = std::move(name);
+    e.exec = "true";
+    e.startup_wm_class = std::move(wm_class);
+    return e;
+}
+
+std::vector<std::string> names(const std::vector<AppEntry>& entries) {
+    std::vector<std::string> out;
+    for (const auto& e : entries) {
+        out.push_back(e.name);
+    }
+    return out;
+}
+
+TEST(ContainsWord, NeedsNonWordBytesAroundTheTerm) {
+    EXPECT_TRUE(contains_word("vs code", "code"));
+    EXPECT_TRUE(contains_word("code-insiders", "code"));
+    EXPECT_TRUE(contains_word("code", "code"));
+    EXPECT_FALSE(contains_word("codeblocks", "code"));
+    EXPECT_FALSE(contains_word("vscode", "code"));
+    EXPECT_FALSE(contains_word("", "code"));
+    EXPECT_FALSE(contains_word("code", ""));
+    // A later occurrence can count after an earlier one does not.
+    EXPECT_TRUE(contains_word("vscode code", "code"));
+    // Overlapping occurrences are found.
+    EXPECT_TRUE(contains_word("aaa", "aa") == false);
+    EXPECT_TRUE(contains_word("a-aa", "aa"));
+    // Non-ASCII bytes separate words.
+    EXPECT_TRUE(contains_word("écode", "code"));
+    // A non-ASCII term inside a word is skipped without failing.
+    EXPECT_FALSE(contains_word("xéééx", "éé"));
+    EXPECT_TRUE(contains_word("x éé", "éé"));
+}
+
+TEST(PriorityRank, MatchesNameOrWindowClassInTermOrder) {
+    const std::vector<std::string> terms{"code", "firefox"};
+    EXPECT_EQ(priority_rank(entry("VS Code"), terms), 0u);
+    EXPECT_EQ(priority_rank(entry("Firefox"), terms), 1u);
+    EXPECT_EQ(priority_rank(entry("Web", "FIREFOX"), terms), 1u);
+    EXPECT_EQ(priority_rank(entry("Codeblocks"), terms), std::nullopt);
+    EXPECT_EQ(priority_rank(entry("VS Code"), {}), std::nullopt);
+}
+
+class InitialOrder : public testing::Test {
+protected:
+    std::vector<AppEntry> sorted(std::vector<AppEntry> entries, const std::vector<std::string>& terms) {
+        // The fast sort must agree with a stable sort by initial_less itself.
+        auto reference = entries;
+        std::stable_sort(reference.begin(), reference.end(), [&](const AppEntry& a, const AppEntry& b) {
+            return initial_less(a, b, terms, history);
+        });
+        sort_initial(entries, terms, history);
+        EXPECT_EQ(names(entries), names(reference));
+        return entries;
+    }
+    History history;
+};
+
+TEST_F(InitialOrder, PriorityTermsComeBeforeLaunchCounts) {
+    history.counts = {{"Often", 50}};
+    const auto out = sorted({entry("Often"), entry("Firefox"), entry("VS Code")}, {"code", "firefox"});
+    EXPECT_EQ(names(out), (std::vector<std::string>{"VS Code", "Firefox", "Often"}));
+}
+
+TEST_F(InitialOrder, EntriesOfTheSameTermKeepDiscoveryOrderWhateverTheirCounts) {
+    history.counts = {{"Code B", 9}};
+    const auto out = sorted({entry("Code A"), entry("Code B")}, {"code"});
+    EXPECT_EQ(names(out), (std::vector<std::string>{"Code A", "Code B"}));
+}
+
+TEST_F(InitialOrder, CountDescendingThenLoweredNameBytes) {
+    history.counts = {{"Zed", 2}};
+    const auto out = sorted({entry("Code OSS"), entry("Beta"), entry("Code"), entry("alpha"), entry("Zed"),
+                             entry("Émile"), entry("Eve")},
+                            {});
+    EXPECT_EQ(names(out), (std::vector<std::string>{"Zed", "alpha", "Beta", "Code", "Code OSS", "Eve", "Émile"}));
+}
+
+TEST_F(InitialOrder, EqualNameKeysKeepDiscoveryOrder) {
+    const auto out = sorted({entry("Same", "one"), entry("same", "two"), entry("SAME", "three")}, {});
+    EXPECT_EQ(out[0].startup_wm_class, "one");
+    EXPECT_EQ(out[2].startup_wm_class, "three");
+}
+
+TEST_F(InitialOrder, LeavesShortListsAlone) {
+    std::vector<AppEntry> one{entry("Only")};
+    sort_initial(one, {"x"}, history);
+    EXPECT_EQ(names(one), std::vector<std::string>{"Only"});
+}
+
+TEST(CompareForQuery, TierFirstThenCountThenName) {
+    History history;
+    history.counts = {{"Fire Often", 100}, {"Fireworks", 3}};
+    const auto a = entry("fire");
+    const auto b = entry("Fire Often");
+    const auto c = entry("Fireworks");
+    const auto d = entry("Firebird");
+    auto cmp = [&](const AppEntry& x, const AppEntry& y) {
+        const auto kx = match_keys(x);
+        const auto ky = match_keys(y);
+        return compare_for_query(sort_tier("fire", kx), x, kx, sort_tier("fire", ky), y, ky, history);
+    };
+    // Tier 0 beats tier 1 however often the latter was launched.
+    EXPECT_LT(cmp(a, b), 0);
+    EXPECT_GT(cmp(b, a), 0);
+    EXPECT_LT(cmp(b, c), 0);
+    EXPECT_LT(cmp(c, d), 0);
+    EXPECT_EQ(cmp(entry("FIREBIRD"), d), 0);
+}
+
+}  // namespace
+}  // namespace lumenpad
