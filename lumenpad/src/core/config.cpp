@@ -4,11 +4,11 @@
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 
+#include <toml++/toml.h>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <optional>
-#include <toml++/toml.h>
 #include <utility>
 
 namespace lumenpad {
@@ -95,8 +95,8 @@ Config load_config(const std::string& path, std::ostream& err) {
         if (error == EILSEQ) {
             err << "lumenpad: could not read " << path << ": stream did not contain valid UTF-8\n";
         } else if (error != ENOENT) {
-            err << "lumenpad: could not read " << path << ": " << std::strerror(error) << " (os error " << error
-                << ")\n";
+            err << "lumenpad: could not read " << path << ": " << std::strerror(error) << " (os error "
+                << error << ")\n";
         }
         return {};
     }
@@ -110,8 +110,8 @@ Config load_config(const std::string& path, std::ostream& err) {
     }
     Config config;
     if (const auto shape = read_config(root, config)) {
-        err << "lumenpad: parse error in " << path << ": " << with_position(shape->description, shape->position)
-            << "\n";
+        err << "lumenpad: parse error in " << path << ": "
+            << with_position(shape->description, shape->position) << "\n";
         return {};
     }
     return config;

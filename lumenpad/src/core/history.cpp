@@ -4,6 +4,7 @@
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
+#include "write_all.hpp"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -132,7 +133,8 @@ std::optional<std::string> resolve_links(std::string path) {
             return std::nullopt;
         }
         const std::string_view link(buffer.data(), static_cast<std::size_t>(length));
-        path = link.front() == '/' ? std::string(link) : std::string(directory_prefix(path)) + std::string(link);
+        path =
+            link.front() == '/' ? std::string(link) : std::string(directory_prefix(path)) + std::string(link);
     }
     return std::nullopt;
 }
@@ -147,20 +149,6 @@ mode_t mode_for(const std::string& target) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
-}
-
-bool write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // Makes the rename itself durable; the file is complete either way.
@@ -241,8 +229,8 @@ bool save_history_to(const History& history, const std::string& path) {
     if (!fd) {
         return false;
     }
-    const bool written = write_all(fd.get(), history_json(history)) && ::fchmod(fd.get(), mode_for(*target)) == 0 &&
-                         ::fsync(fd.get()) == 0;
+    const bool written = write_all(fd.get(), history_json(history)) &&
+                         ::fchmod(fd.get(), mode_for(*target)) == 0 && ::fsync(fd.get()) == 0;
     const bool closed = ::close(fd.release()) == 0;
     if (!written || !closed || ::rename(temp.c_str(), target->c_str()) != 0) {
         ::unlink(temp.c_str());

@@ -144,7 +144,8 @@ std::optional<std::string> query_active_workspace() {
     return query_active_workspace(*path, hyprland_time_limit);
 }
 
-std::optional<std::string> query_active_workspace(std::string_view socket_path, std::chrono::milliseconds limit) {
+std::optional<std::string> query_active_workspace(std::string_view socket_path,
+                                                  std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;

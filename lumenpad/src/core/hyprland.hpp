@@ -18,7 +18,8 @@ std::optional<std::string> hyprland_socket_path();
 
 std::optional<std::string> query_active_workspace();
 // Connecting, sending and reading the reply together take at most `limit`.
-std::optional<std::string> query_active_workspace(std::string_view socket_path, std::chrono::milliseconds limit);
+std::optional<std::string> query_active_workspace(std::string_view socket_path,
+                                                  std::chrono::milliseconds limit);
 
 // The string member "name" of a JSON object; nothing for any other text.
 std::optional<std::string> workspace_name_from_reply(std::string_view reply);

@@ -5,6 +5,7 @@
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/text.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
+#include "write_all.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -77,20 +78,6 @@ void send_kill(std::uint32_t pid) {
     }
 }
 
-bool write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string pid_file_path() {
@@ -133,7 +120,8 @@ bool stop_running_instance() {
 void write_pid_file() {
     // Neither truncate before the owner is known, nor follow a link, nor wait
     // for a reader of a FIFO planted under the name.
-    const UniqueFd fd(::open(pid_file_path().c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+    const UniqueFd fd(
+        ::open(pid_file_path().c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || !owned_by_us(st) ||
         ::ftruncate(fd.get(), 0) != 0) {
