@@ -34,8 +34,65 @@ void keep_first(std::optional<std::string>& slot, std::string_view value) {
     }
 }
 
+enum class Key { other, name, exec, icon, startup_wm_class, type, no_display, hidden, terminal };
+
+Key key_of(std::string_view key) {
+    if (key == "Name") {
+        return Key::name;
+    }
+    if (key == "Exec") {
+        return Key::exec;
+    }
+    if (key == "Icon") {
+        return Key::icon;
+    }
+    if (key == "StartupWMClass") {
+        return Key::startup_wm_class;
+    }
+    if (key == "Type") {
+        return Key::type;
+    }
+    if (key == "NoDisplay") {
+        return Key::no_display;
+    }
+    if (key == "Hidden") {
+        return Key::hidden;
+    }
+    if (key == "Terminal") {
+        return Key::terminal;
+    }
+    return Key::other;
+}
+
+bool is_ascii_space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Most lines (translations, comments, other keys) change nothing; this finds
+// them without the cost of checking the encoding and trimming. It decides only
+// lines that start, after ASCII blanks, with an ASCII character: all other
+// white space is non-ASCII, so that character also starts the trimmed line.
+bool is_inert(std::string_view line, bool in_main_group) {
+    size_t start = 0;
+    while (start < line.size() && is_ascii_space(line[start])) {
+        ++start;
+    }
+    if (start == line.size()) {
+        return true;
+    }
+    const char first = line[start];
+    if (static_cast<unsigned char>(first) >= 0x80 || first == '[') {
+        return false;
+    }
+    if (first == '#' || !in_main_group) {
+        return true;
+    }
+    const size_t equals = line.find('=', start);
+    return equals == std::string_view::npos || key_of(line.substr(start, equals - start)) == Key::other;
+}
+
 void read_line(std::string_view line, RawEntry& raw) {
-    if (!is_valid_utf8(line)) {
+    if (is_inert(line, raw.in_main_group) || !is_valid_utf8(line)) {
         return;
     }
     line = trim(line);
@@ -55,24 +112,34 @@ void read_line(std::string_view line, RawEntry& raw) {
     if (equals == std::string_view::npos) {
         return;
     }
-    const auto key = line.substr(0, equals);
     const auto value = line.substr(equals + 1);
-    if (key == "Name") {
-        keep_first(raw.name, value);
-    } else if (key == "Exec") {
-        keep_first(raw.exec, value);
-    } else if (key == "Icon") {
-        keep_first(raw.icon, value);
-    } else if (key == "StartupWMClass") {
-        keep_first(raw.startup_wm_class, value);
-    } else if (key == "Type") {
-        keep_first(raw.type, value);
-    } else if (key == "NoDisplay") {
-        raw.no_display = value == "true";
-    } else if (key == "Hidden") {
-        raw.hidden = value == "true";
-    } else if (key == "Terminal") {
-        raw.terminal = value == "true" || value == "1";
+    switch (key_of(line.substr(0, equals))) {
+        case Key::name:
+            keep_first(raw.name, value);
+            break;
+        case Key::exec:
+            keep_first(raw.exec, value);
+            break;
+        case Key::icon:
+            keep_first(raw.icon, value);
+            break;
+        case Key::startup_wm_class:
+            keep_first(raw.startup_wm_class, value);
+            break;
+        case Key::type:
+            keep_first(raw.type, value);
+            break;
+        case Key::no_display:
+            raw.no_display = value == "true";
+            break;
+        case Key::hidden:
+            raw.hidden = value == "true";
+            break;
+        case Key::terminal:
+            raw.terminal = value == "true" || value == "1";
+            break;
+        case Key::other:
+            break;
     }
 }
 

@@ -62,13 +62,13 @@ TEST_P(UnusableOverride, KeepsEarlierEntry) {
     EXPECT_EQ(summary(scan_applications({system, user})), (std::vector<std::string>{"App|system-app"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, UnusableOverride,
-                         ::testing::Values("[Desktop Entry]\nType=Application\nName=App\nExec=user\n"
-                                           "NoDisplay=true\n",
-                                           "[Desktop Entry]\nType=Application\nName=App\nExec=user\nHidden=true\n",
-                                           "[Desktop Entry]\nType=Link\nName=App\nExec=user\n",
-                                           "[Desktop Entry]\nType=Application\nName=App\n", "",
-                                           "\xFF\xFEgarbage"));
+INSTANTIATE_TEST_SUITE_P(
+    Table, UnusableOverride,
+    ::testing::Values("[Desktop Entry]\nType=Application\nName=App\nExec=user\n"
+                      "NoDisplay=true\n",
+                      "[Desktop Entry]\nType=Application\nName=App\nExec=user\nHidden=true\n",
+                      "[Desktop Entry]\nType=Link\nName=App\nExec=user\n",
+                      "[Desktop Entry]\nType=Application\nName=App\n", "", "\xFF\xFEgarbage"));
 
 TEST_F(ScanApplications, UnusableOverrideThatIsADirectoryKeepsEarlierEntry) {
     const auto system = home.make_dir("system");
@@ -104,6 +104,9 @@ struct FileNameCase {
     const char* file_name;
     bool candidate;
 };
+void PrintTo(const FileNameCase& c, std::ostream* out) {
+    *out << c.file_name;
+}
 
 class CandidateFileName : public TempHomeTest, public ::testing::WithParamInterface<FileNameCase> {};
 
@@ -114,7 +117,7 @@ TEST_P(CandidateFileName, ByExtension) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CandidateFileName,
-                         ::testing::Values(FileNameCase{"app.desktop", true},          //
+                         ::testing::Values(FileNameCase{"app.desktop", true},           //
                                            FileNameCase{"org.app.Name.desktop", true},  //
                                            FileNameCase{"..desktop", true},             //
                                            FileNameCase{".hidden.desktop", true},       //

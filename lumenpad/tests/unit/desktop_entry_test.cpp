@@ -22,8 +22,8 @@ using testing::TempHomeTest;
 
 AppEntry app(std::string name, std::string exec, std::string icon = "",
              std::optional<std::string> wm_class = std::nullopt, bool terminal = false) {
-    return AppEntry{std::move(name), std::move(exec), std::move(icon), std::nullopt, std::move(wm_class),
-                    terminal};
+    return AppEntry{std::move(name), std::move(exec),     std::move(icon),
+                    std::nullopt,    std::move(wm_class), terminal};
 }
 
 // ---- strip_field_codes -------------------------------------------------------
@@ -32,6 +32,9 @@ struct FieldCodeCase {
     const char* input;
     const char* expected;
 };
+void PrintTo(const FieldCodeCase& c, std::ostream* out) {
+    *out << ::testing::PrintToString(c.input);
+}
 
 class FieldCodes : public ::testing::TestWithParam<FieldCodeCase> {};
 
@@ -40,21 +43,21 @@ TEST_P(FieldCodes, Strip) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FieldCodes,
-                         ::testing::Values(FieldCodeCase{"", ""},                          //
-                                           FieldCodeCase{"firefox %u", "firefox "},        //
-                                           FieldCodeCase{"%U", ""},                        //
+                         ::testing::Values(FieldCodeCase{"", ""},                            //
+                                           FieldCodeCase{"firefox %u", "firefox "},          //
+                                           FieldCodeCase{"%U", ""},                          //
                                            FieldCodeCase{"app %f %F %i %c %k", "app     "},  //
-                                           FieldCodeCase{"a %Z b %q", "a  b "},            // any letter
-                                           FieldCodeCase{"50%%", "50%"},                   //
-                                           FieldCodeCase{"%%f", "%f"},                     //
-                                           FieldCodeCase{"%%%f", "%"},                     //
-                                           FieldCodeCase{"%%%", "%%"},                     //
-                                           FieldCodeCase{"a%1", "a%1"},                    //
-                                           FieldCodeCase{"% f", "% f"},                    //
-                                           FieldCodeCase{"%%u", "%u"},                     //
-                                           FieldCodeCase{"%-%u", "%-"},                    //
-                                           FieldCodeCase{"end%", "end%"},                  //
-                                           FieldCodeCase{"%\xC3\xA9", "%\xC3\xA9"},        // é is no ASCII letter
+                                           FieldCodeCase{"a %Z b %q", "a  b "},              // any letter
+                                           FieldCodeCase{"50%%", "50%"},                     //
+                                           FieldCodeCase{"%%f", "%f"},                       //
+                                           FieldCodeCase{"%%%f", "%"},                       //
+                                           FieldCodeCase{"%%%", "%%"},                       //
+                                           FieldCodeCase{"a%1", "a%1"},                      //
+                                           FieldCodeCase{"% f", "% f"},                      //
+                                           FieldCodeCase{"%%u", "%u"},                       //
+                                           FieldCodeCase{"%-%u", "%-"},                      //
+                                           FieldCodeCase{"end%", "end%"},                    //
+                                           FieldCodeCase{"%\xC3\xA9", "%\xC3\xA9"},  // é is no ASCII letter
                                            FieldCodeCase{"x\\ %u \"%f\"", "x\\  \"\""}));
 
 // ---- parse_desktop_entry: file contents to result ---------------------------
@@ -64,6 +67,9 @@ struct ParseCase {
     std::string content;
     std::optional<AppEntry> expected;
 };
+void PrintTo(const ParseCase& c, std::ostream* out) {
+    *out << c.label;
+}
 
 class ParseDesktopEntry : public TempHomeTest, public ::testing::WithParamInterface<ParseCase> {};
 
@@ -82,19 +88,20 @@ std::string name_for(const ::testing::TestParamInfo<ParseCase>& info) {
 INSTANTIATE_TEST_SUITE_P(
     Groups, ParseDesktopEntry,
     ::testing::Values(
-        ParseCase{"Minimal", minimal, app("Foo", "foo")},
-        ParseCase{"Empty", "", std::nullopt},
+        ParseCase{"Minimal", minimal, app("Foo", "foo")}, ParseCase{"Empty", "", std::nullopt},
         ParseCase{"NoGroup", "Type=Application\nName=Foo\nExec=foo\n", std::nullopt},
         ParseCase{"NameBeforeGroup", "Name=Foo\n[Desktop Entry]\nType=Application\nExec=foo\n", std::nullopt},
         ParseCase{"HeaderCase", "[desktop entry]\nType=Application\nName=Foo\nExec=foo\n", std::nullopt},
-        ParseCase{"HeaderTrailing", "[Desktop Entry] x\nType=Application\nName=Foo\nExec=foo\n", std::nullopt},
+        ParseCase{"HeaderTrailing", "[Desktop Entry] x\nType=Application\nName=Foo\nExec=foo\n",
+                  std::nullopt},
         ParseCase{"HeaderTrimmed", " [Desktop Entry]\t\nType=Application\nName=Foo\nExec=foo\n",
                   app("Foo", "foo")},
-        ParseCase{"ActionGroupIgnored",
-                  minimal + "Icon=foo\n[Desktop Action new]\nName=New\nExec=foo --new\nIcon=new\nTerminal=true\n",
-                  app("Foo", "foo", "foo")},
-        ParseCase{"OtherGroupFirst",
-                  "[Desktop Action x]\nName=Other\nExec=other\n" + minimal, app("Foo", "foo")},
+        ParseCase{
+            "ActionGroupIgnored",
+            minimal + "Icon=foo\n[Desktop Action new]\nName=New\nExec=foo --new\nIcon=new\nTerminal=true\n",
+            app("Foo", "foo", "foo")},
+        ParseCase{"OtherGroupFirst", "[Desktop Action x]\nName=Other\nExec=other\n" + minimal,
+                  app("Foo", "foo")},
         ParseCase{"FirstWinsAcrossGroups",
                   head + "Name=First\n[Other]\nName=Other\n[Desktop Entry]\nName=Second\nExec=foo\n",
                   app("First", "foo")},
@@ -106,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, ParseDesktopEntry,
     ::testing::Values(
         ParseCase{"BlankBeforeEquals", head + "Name =Foo\nExec=foo\n", std::nullopt},
-        ParseCase{"BlankBeforeEqualsOtherName", head + "Name =Bad\nName=Good\nExec=foo\n", app("Good", "foo")},
+        ParseCase{"BlankBeforeEqualsOtherName", head + "Name =Bad\nName=Good\nExec=foo\n",
+                  app("Good", "foo")},
         ParseCase{"KeyCase", head + "name=Foo\nExec=foo\n", std::nullopt},
         ParseCase{"LocalisedOnly", head + "Name[de]=Foo\nExec=foo\n", std::nullopt},
         ParseCase{"LocalisedIgnored", head + "Name[de]=Fu\nName=Foo\nName[fr]=Fou\nExec=foo\n",
@@ -121,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"BlankName", head + "Name=   \nExec=foo\n", std::nullopt},
         ParseCase{"NoName", head + "Exec=foo\n", std::nullopt},
         ParseCase{"NoExec", head + "Name=Foo\n", std::nullopt},
-        ParseCase{"CommentSkipped", head + "#Name=Bad\n  # Exec=bad\nName=Foo\nExec=foo\n", app("Foo", "foo")},
+        ParseCase{"CommentSkipped", head + "#Name=Bad\n  # Exec=bad\nName=Foo\nExec=foo\n",
+                  app("Foo", "foo")},
         ParseCase{"EscapesKept", head + "Name=Foo\nExec=sh -c \"echo \\\"hi\\\"\" \\n\n",
                   app("Foo", "sh -c \"echo \\\"hi\\\"\" \\n")}),
     name_for);
@@ -141,22 +150,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, ParseDesktopEntry,
-    ::testing::Values(ParseCase{"NoDisplayTrue", minimal + "NoDisplay=true\n", std::nullopt},
-                      ParseCase{"NoDisplayOne", minimal + "NoDisplay=1\n", app("Foo", "foo")},
-                      ParseCase{"NoDisplayCapital", minimal + "NoDisplay=True\n", app("Foo", "foo")},
-                      ParseCase{"NoDisplayBlankValue", minimal + "NoDisplay= true\n", app("Foo", "foo")},
-                      ParseCase{"NoDisplayLastWins", minimal + "NoDisplay=true\nNoDisplay=no\n", app("Foo", "foo")},
-                      ParseCase{"NoDisplayLastTrue", minimal + "NoDisplay=false\nNoDisplay=true\n", std::nullopt},
-                      ParseCase{"HiddenTrue", minimal + "Hidden=true\n", std::nullopt},
-                      ParseCase{"HiddenLastWins", minimal + "Hidden=true\nHidden=false\n", app("Foo", "foo")},
-                      ParseCase{"HiddenInActionGroup", minimal + "[Desktop Action x]\nHidden=true\n",
-                                app("Foo", "foo")},
-                      ParseCase{"TerminalTrue", minimal + "Terminal=true\n", app("Foo", "foo", "", {}, true)},
-                      ParseCase{"TerminalOne", minimal + "Terminal=1\n", app("Foo", "foo", "", {}, true)},
-                      ParseCase{"TerminalCapital", minimal + "Terminal=True\n", app("Foo", "foo")},
-                      ParseCase{"TerminalLastWins", minimal + "Terminal=true\nTerminal=false\n", app("Foo", "foo")},
-                      ParseCase{"TerminalLastTrue", minimal + "Terminal=0\nTerminal=1\n",
-                                app("Foo", "foo", "", {}, true)}),
+    ::testing::Values(
+        ParseCase{"NoDisplayTrue", minimal + "NoDisplay=true\n", std::nullopt},
+        ParseCase{"NoDisplayOne", minimal + "NoDisplay=1\n", app("Foo", "foo")},
+        ParseCase{"NoDisplayCapital", minimal + "NoDisplay=True\n", app("Foo", "foo")},
+        ParseCase{"NoDisplayBlankValue", minimal + "NoDisplay= true\n", app("Foo", "foo")},
+        ParseCase{"NoDisplayLastWins", minimal + "NoDisplay=true\nNoDisplay=no\n", app("Foo", "foo")},
+        ParseCase{"NoDisplayLastTrue", minimal + "NoDisplay=false\nNoDisplay=true\n", std::nullopt},
+        ParseCase{"HiddenTrue", minimal + "Hidden=true\n", std::nullopt},
+        ParseCase{"HiddenLastWins", minimal + "Hidden=true\nHidden=false\n", app("Foo", "foo")},
+        ParseCase{"HiddenInActionGroup", minimal + "[Desktop Action x]\nHidden=true\n", app("Foo", "foo")},
+        ParseCase{"TerminalTrue", minimal + "Terminal=true\n", app("Foo", "foo", "", {}, true)},
+        ParseCase{"TerminalOne", minimal + "Terminal=1\n", app("Foo", "foo", "", {}, true)},
+        ParseCase{"TerminalCapital", minimal + "Terminal=True\n", app("Foo", "foo")},
+        ParseCase{"TerminalLastWins", minimal + "Terminal=true\nTerminal=false\n", app("Foo", "foo")},
+        ParseCase{"TerminalLastTrue", minimal + "Terminal=0\nTerminal=1\n", app("Foo", "foo", "", {}, true)}),
     name_for);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -177,7 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Bytes, ParseDesktopEntry,
     ::testing::Values(
-        ParseCase{"CrLf", "[Desktop Entry]\r\nType=Application\r\nName=Foo\r\nExec=foo %U\r\nTerminal=true\r\n",
+        ParseCase{"CrLf",
+                  "[Desktop Entry]\r\nType=Application\r\nName=Foo\r\nExec=foo %U\r\nTerminal=true\r\n",
                   app("Foo", "foo", "", {}, true)},
         ParseCase{"CrLfHeader", "[Desktop Entry]\r\nType=Application\r\nName=Foo\r\nExec=foo\r\n",
                   app("Foo", "foo")},
@@ -191,13 +200,23 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"NonAscii", head + "Name=Caf\xC3\xA9 \xE2\x98\x95\nExec=caf\xC3\xA9\n",
                   app("Caf\xC3\xA9 \xE2\x98\x95", "caf\xC3\xA9")},
         // U+00A0, U+3000, U+2003, U+0085, U+FEFF: the first four are white space, the BOM is not.
-        ParseCase{"UnicodeBlanks", head + "Name=\xC2\xA0" "Foo\xE3\x80\x80\nExec=\xE2\x80\x83" "foo %u\xC2\x85\n",
+        ParseCase{"UnicodeBlanks",
+                  head + "Name=\xC2\xA0"
+                         "Foo\xE3\x80\x80\nExec=\xE2\x80\x83"
+                         "foo %u\xC2\x85\n",
                   app("Foo", "foo")},
-        ParseCase{"UnicodeBlankBeforeKey", "\xE3\x80\x80[Desktop Entry]\xC2\xA0\n\xE3\x80\x80Type=Application\n"
-                                           "\xE2\x80\x83Name=Foo\nExec=foo\n",
+        ParseCase{"UnicodeBlankBeforeKey",
+                  "\xE3\x80\x80[Desktop Entry]\xC2\xA0\n\xE3\x80\x80Type=Application\n"
+                  "\xE2\x80\x83Name=Foo\nExec=foo\n",
                   app("Foo", "foo")},
-        ParseCase{"ByteOrderMarkIsNoBlank", "\xEF\xBB\xBF[Desktop Entry]\nType=Application\nName=Foo\nExec=foo\n",
-                  std::nullopt},
+        ParseCase{"AsciiBlanksBeforeKeys", head + "\t Name=Foo\n\vExec=foo\n\f Terminal=1\n",
+                  app("Foo", "foo", "", {}, true)},
+        ParseCase{"BlanksBeforeHeaderClose", minimal + "\t[Other]\nIcon=other\n", app("Foo", "foo")},
+        // U+0085 is white space: the header behind it closes the main group.
+        ParseCase{"NextLineBeforeHeaderClose", head + "Name=Foo\n\xC2\x85[Other]\nExec=foo\n", std::nullopt},
+        ParseCase{"InvalidBytesInKey", head + "Na\xFFme=Bad\nName=Foo\nExec=foo\n", app("Foo", "foo")},
+        ParseCase{"ByteOrderMarkIsNoBlank",
+                  "\xEF\xBB\xBF[Desktop Entry]\nType=Application\nName=Foo\nExec=foo\n", std::nullopt},
         ParseCase{"NulByteInValue", head + std::string("Name=a\0b\nExec=foo\n"sv),
                   app(std::string("a\0b"sv), "foo")}),
     name_for);
@@ -231,7 +250,8 @@ TEST_F(ParseDesktopEntryFile, SymlinkToFileIsRead) {
 // split between two reads and the header itself straddling the edge.
 TEST_F(ParseDesktopEntryFile, LinesAcrossBufferEdges) {
     for (size_t padding = 8150; padding < 8200; ++padding) {
-        const std::string content = "#" + std::string(padding, 'x') + "\r\n[Desktop Entry]\r\nType=Application\r\n" +
+        const std::string content = "#" + std::string(padding, 'x') +
+                                    "\r\n[Desktop Entry]\r\nType=Application\r\n" +
                                     "Name=Edge\r\nExec=edge %f\r\nTerminal=true\r\n";
         const auto path = home.write("edge.desktop", content);
         EXPECT_EQ(describe(parse_desktop_entry(path)), describe(app("Edge", "edge", "", {}, true)))
@@ -242,8 +262,9 @@ TEST_F(ParseDesktopEntryFile, LinesAcrossBufferEdges) {
 TEST_F(ParseDesktopEntryFile, LineLongerThanBuffer) {
     const std::string long_exec = "run " + std::string(100'000, 'a') + " end";
     const std::string long_name(20'000, 'N');
-    const auto path = home.write("long.desktop", head + "Name=" + long_name + "\nExec=" + long_exec + " %U\n" +
-                                                     "Comment=" + std::string(50'000, 'c') + "\nIcon=i\n");
+    const auto path =
+        home.write("long.desktop", head + "Name=" + long_name + "\nExec=" + long_exec + " %U\n" +
+                                       "Comment=" + std::string(50'000, 'c') + "\nIcon=i\n");
     EXPECT_EQ(describe(parse_desktop_entry(path)), describe(app(long_name, long_exec, "i")));
 }
 

@@ -132,8 +132,9 @@ TEST(LaunchEntry, ChildGetsNullStreamsNoLeakedDescriptorsAndDefaultSigpipe) {
     // Each command redirects only itself, so bash's own descriptors stay as
     // the launcher left them.
     const std::string tmp = "'" + (dir / "tmp").string() + "'";
-    e.exec = "readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2 >> " + tmp + "; ls /proc/$$/fd | sort -n | tr '\\n' ' ' >> " + tmp +
-             "; echo >> " + tmp + "; grep SigIgn /proc/$$/status >> " + tmp + "; mv " + tmp + " '" + report.string() + "'";
+    e.exec = "readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2 >> " + tmp +
+             "; ls /proc/$$/fd | sort -n | tr '\\n' ' ' >> " + tmp + "; echo >> " + tmp +
+             "; grep SigIgn /proc/$$/status >> " + tmp + "; mv " + tmp + " '" + report.string() + "'";
     launch_entry(e);
     close(leaked);
     signal(SIGPIPE, SIG_DFL);

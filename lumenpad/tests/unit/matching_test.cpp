@@ -36,28 +36,27 @@ TEST_P(MatchTierTest, GivesTheTierOfTheFirstRuleThatApplies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tiers, MatchTierTest,
-    testing::Values(
-        TierCase{"", "Anything", std::nullopt, "x", 0},
-        TierCase{"firefox", "Firefox", std::nullopt, "firefox", 0},
-        TierCase{"FIRE", "Firefox", std::nullopt, "firefox", 1},
-        TierCase{"fox", "Firefox", std::nullopt, "firefox", 2},
-        TierCase{"frfx", "Firefox", std::nullopt, "firefox", 4},
-        TierCase{"Cod", "VS Code", std::nullopt, "code", 2},
-        // The window class decides tier 0 even for an unrelated name.
-        TierCase{"ORG.GNOME.NAUTILUS", "Files", "org.gnome.Nautilus", "nautilus", 0},
-        TierCase{"org.gn", "Files", "org.gnome.Nautilus", "nautilus", 3},
-        TierCase{"nautil", "Files", "org.gnome.Nautilus", "nautilus", 3},
-        // Only in the command line: a subsequence, so tier 4.
-        TierCase{"--new", "Browser", std::nullopt, "browser --new-window", 4},
-        // Spaces are kept: " fire" is neither a prefix nor a substring of "firefox".
-        TierCase{" fire", "Firefox", std::nullopt, "firefox", std::nullopt},
-        TierCase{"zzz", "Firefox", std::nullopt, "firefox", std::nullopt},
-        // An entry without a window class never matches through it.
-        TierCase{"x", "Abc", std::nullopt, "abc", std::nullopt},
-        // Full lower-case mapping: capital sigma at a word end.
-        TierCase{"ΟΔΟΣ", "οδος", std::nullopt, "odos", 0},
-        TierCase{"straße", "STRASSE", std::nullopt, "s", std::nullopt},
-        TierCase{"İs", "İstanbul", std::nullopt, "i", 1}));
+    testing::Values(TierCase{"", "Anything", std::nullopt, "x", 0},
+                    TierCase{"firefox", "Firefox", std::nullopt, "firefox", 0},
+                    TierCase{"FIRE", "Firefox", std::nullopt, "firefox", 1},
+                    TierCase{"fox", "Firefox", std::nullopt, "firefox", 2},
+                    TierCase{"frfx", "Firefox", std::nullopt, "firefox", 4},
+                    TierCase{"Cod", "VS Code", std::nullopt, "code", 2},
+                    // The window class decides tier 0 even for an unrelated name.
+                    TierCase{"ORG.GNOME.NAUTILUS", "Files", "org.gnome.Nautilus", "nautilus", 0},
+                    TierCase{"org.gn", "Files", "org.gnome.Nautilus", "nautilus", 3},
+                    TierCase{"nautil", "Files", "org.gnome.Nautilus", "nautilus", 3},
+                    // Only in the command line: a subsequence, so tier 4.
+                    TierCase{"--new", "Browser", std::nullopt, "browser --new-window", 4},
+                    // Spaces are kept: " fire" is neither a prefix nor a substring of "firefox".
+                    TierCase{" fire", "Firefox", std::nullopt, "firefox", std::nullopt},
+                    TierCase{"zzz", "Firefox", std::nullopt, "firefox", std::nullopt},
+                    // An entry without a window class never matches through it.
+                    TierCase{"x", "Abc", std::nullopt, "abc", std::nullopt},
+                    // Full lower-case mapping: capital sigma at a word end.
+                    TierCase{"ΟΔΟΣ", "οδος", std::nullopt, "odos", 0},
+                    TierCase{"straße", "STRASSE", std::nullopt, "s", std::nullopt},
+                    TierCase{"İs", "İstanbul", std::nullopt, "i", 1}));
 
 TEST(SortTier, IsFourForSubsequencesAndForNonMatchesAlike) {
     EXPECT_EQ(sort_tier("frfx", entry("Firefox")), 4);
@@ -90,7 +89,8 @@ TEST(VisibleRows, HidesSubsequenceMatchesOnlyWhenAStrongTierExists) {
 TEST(VisibleRows, TermMatchesTerminalAndHidesTheCommandLineMatch) {
     const auto terminal = entry("Terminal", std::nullopt, "gnome-terminal");
     const auto other = entry("Shell", std::nullopt, "xterm -e sh");
-    const std::vector<std::optional<MatchTier>> tiers{match_tier("term", terminal), match_tier("term", other)};
+    const std::vector<std::optional<MatchTier>> tiers{match_tier("term", terminal),
+                                                      match_tier("term", other)};
     EXPECT_EQ(tiers[0], 1);
     EXPECT_EQ(tiers[1], 4);
     EXPECT_EQ(visible_rows(tiers), (std::vector<bool>{true, false}));

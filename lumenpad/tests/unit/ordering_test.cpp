@@ -84,7 +84,8 @@ TEST_F(InitialOrder, CountDescendingThenLoweredNameBytes) {
     const auto out = sorted({entry("Code OSS"), entry("Beta"), entry("Code"), entry("alpha"), entry("Zed"),
                              entry("Émile"), entry("Eve")},
                             {});
-    EXPECT_EQ(names(out), (std::vector<std::string>{"Zed", "alpha", "Beta", "Code", "Code OSS", "Eve", "Émile"}));
+    EXPECT_EQ(names(out),
+              (std::vector<std::string>{"Zed", "alpha", "Beta", "Code", "Code OSS", "Eve", "Émile"}));
 }
 
 TEST_F(InitialOrder, EqualNameKeysKeepDiscoveryOrder) {
