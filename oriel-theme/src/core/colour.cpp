@@ -8,10 +8,6 @@ namespace oriel {
 
 namespace {
 
-bool is_char_boundary(std::string_view text, std::size_t offset) {
-    return offset == text.size() || (static_cast<unsigned char>(text[offset]) & 0xC0) != 0x80;
-}
-
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -57,9 +53,12 @@ float linearise(std::uint8_t channel) {
 
 std::uint8_t channel_byte(std::string_view colour, int index) {
     const std::size_t first = colour.find_first_not_of('#');
-    const std::string_view digits = first == std::string_view::npos ? std::string_view{} : colour.substr(first);
+    const std::string_view digits =
+        first == std::string_view::npos ? std::string_view{} : colour.substr(first);
     const auto start = static_cast<std::size_t>(2 * index);
-    if (digits.size() < start + 2 || !is_char_boundary(digits, start) || !is_char_boundary(digits, start + 2)) {
+    // A window that cuts a multi-byte character holds a byte above 0x7f, which
+    // is no digit, so it reads as 0 like any other window that is no number.
+    if (digits.size() < start + 2) {
         return 0;
     }
     return read_hex_byte(digits.substr(start, 2));
@@ -80,7 +79,8 @@ std::string rgba_text(std::string_view colour, float alpha) {
     // Fixed notation in its shortest round-trip form never has an exponent
     // nor a trailing ".0", and std::to_chars ignores the locale.
     std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), alpha, std::chars_format::fixed);
+    const auto result =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), alpha, std::chars_format::fixed);
     std::string text = "rgba(";
     text += std::to_string(channel_byte(colour, 0));
     text += ", ";

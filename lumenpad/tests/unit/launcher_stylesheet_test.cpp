@@ -1,0 +1,83 @@
+#include "launcher_stylesheet.hpp"
+
+#include "temp_home.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace lumenpad {
+namespace {
+
+std::string golden(const char* name) {
+    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "data" / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Byte-for-byte comparison that shows where the texts part; the stylesheet is
+// one long line, so the message shows the neighbourhood of the difference.
+::testing::AssertionResult same_text(const std::string& expected, const std::string& actual) {
+    if (expected == actual) {
+        return ::testing::AssertionSuccess();
+    }
+    const auto at = static_cast<std::size_t>(
+        std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end()).first -
+        expected.begin());
+    const std::size_t from = at < 40 ? 0 : at - 40;
+    return ::testing::AssertionFailure()
+           << "first difference at byte " << at << "\n  expected: ..." << expected.substr(from, 80)
+           << "\n  actual:   ..." << actual.substr(from, 80);
+}
+
+TEST(LauncherStylesheet, MatchesTheGoldenFileForTheDefaultPalette) {
+    const std::string expected = golden("launcher-default.css");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(same_text(expected, launcher_stylesheet(oriel::default_palette())));
+}
+
+TEST(LauncherStylesheet, FixedTextHasTheKnownLength) {
+    // Empty palette texts leave only the inks (three light on-surface, two
+    // light on-bg) and the panel "rgba(0, 0, 0, 0.6)" to be inserted.
+    const std::string css = launcher_stylesheet(oriel::Palette{});
+    EXPECT_EQ(css.size(), 626u + 5 * 7 + std::string("rgba(0, 0, 0, 0.6)").size());
+    EXPECT_EQ(css.find('\n'), std::string::npos);
+}
+
+TEST(LauncherStylesheet, InsertsATextThatIsNoColourUnchanged) {
+    oriel::Palette palette = oriel::default_palette();
+    palette.color0 = "red";
+    const std::string css = launcher_stylesheet(palette);
+    EXPECT_NE(css.find("entry.search { background-color: red; color: #f5f5f5; caret-color: #89b4fa;"),
+              std::string::npos)
+        << css;
+    EXPECT_NE(css.find("row:hover { background-color: red; color: #f5f5f5; }"), std::string::npos) << css;
+    EXPECT_NE(css.find("row:selected { background-color: red; color: #f5f5f5; }"), std::string::npos) << css;
+}
+
+TEST(LauncherStylesheet, InksFollowTheBackgroundAndSurface) {
+    oriel::Palette palette = oriel::default_palette();
+    palette.background = "#ffffff";
+    palette.color0 = "#eeeeee";
+    const std::string css = launcher_stylesheet(palette);
+    EXPECT_NE(css.find(".launcher-bg { background-color: rgba(255, 255, 255, 0.6); color: #11111b;"),
+              std::string::npos)
+        << css;
+    EXPECT_NE(css.find("row { padding: 8px 12px; color: #11111b;"), std::string::npos) << css;
+    EXPECT_NE(css.find("row:selected { background-color: #eeeeee; color: #11111b; }"), std::string::npos)
+        << css;
+}
+
+class LauncherExtraStylesheet : public testing::TempHomeTest {};
+
+TEST_F(LauncherExtraStylesheet, ReadsThePaletteAnewOnEveryCall) {
+    EXPECT_EQ(launcher_extra_stylesheet(), launcher_stylesheet(oriel::default_palette()));
+    home.write(".cache/wal/colors.json", R"({"colors": {"color4": "#123456"}})");
+    EXPECT_NE(launcher_extra_stylesheet().find("caret-color: #123456;"), std::string::npos);
+    home.write(".cache/wal/colors.json", R"({"colors": {"color4": "#654321"}})");
+    EXPECT_NE(launcher_extra_stylesheet().find("caret-color: #654321;"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lumenpad

@@ -1,0 +1,174 @@
+#include "oriel-theme/theme.hpp"
+
+#include "css_compat.hpp"
+#include "oriel-theme/palette.hpp"
+#include "oriel-theme/stylesheet.hpp"
+
+#include "lumenpad-shared/paths.hpp"
+#include "lumenpad-shared/read_file.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+namespace oriel {
+
+namespace {
+
+GdkDisplay* require_display() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr) {
+        std::fputs("no display\n", stderr);
+        std::abort();
+    }
+    return display;
+}
+
+// Holds a slot for one load; refused when the slot is already held.
+class SlotClaim {
+public:
+    explicit SlotClaim(ProviderSlot& slot) : slot_(slot), claimed_(!slot.in_use) { slot_.in_use = true; }
+    SlotClaim(const SlotClaim&) = delete;
+    SlotClaim& operator=(const SlotClaim&) = delete;
+    ~SlotClaim() {
+        if (claimed_) {
+            slot_.in_use = false;
+        }
+    }
+
+    explicit operator bool() const { return claimed_; }
+
+private:
+    ProviderSlot& slot_;
+    bool claimed_;
+};
+
+// Reuses the slot's provider, which stays attached to the display, or
+// attaches a new one.
+void load_into_claimed(ProviderSlot& slot, GdkDisplay* display, std::string_view css, guint priority) {
+    if (slot.provider) {
+        load_css_text(slot.provider.get(), css);
+        return;
+    }
+    auto provider = lumenpad::adopt(gtk_css_provider_new());
+    load_css_text(provider.get(), css);
+    gtk_style_context_add_provider_for_display(display, GTK_STYLE_PROVIDER(provider.get()), priority);
+    slot.provider = std::move(provider);
+}
+
+struct WatchData {
+    std::string theme_path;
+    void (*callback)();
+};
+
+void free_watch_data(gpointer data, GClosure*) {
+    delete static_cast<WatchData*>(data);
+}
+
+bool names_theme_file(GFile* file, const std::string& theme_path) {
+    if (file == nullptr) {
+        return false;
+    }
+    const lumenpad::GCharPtr path(g_file_get_path(file));
+    return path && lumenpad::same_path(path.get(), theme_path);
+}
+
+// Every kind of event counts, moves included: editors save by writing a
+// temporary file and renaming it onto the theme file.
+void on_theme_dir_changed(GFileMonitor*, GFile* file, GFile* other_file, GFileMonitorEvent,
+                          gpointer user_data) {
+    const auto* data = static_cast<const WatchData*>(user_data);
+    if (names_theme_file(file, data->theme_path) || names_theme_file(other_file, data->theme_path)) {
+        data->callback();
+    }
+}
+
+void watch_once(MonitorSlot& slot, void (*callback)()) {
+    if (!slot.monitor) {
+        slot.monitor = watch_theme_file(callback);
+    }
+}
+
+}  // namespace
+
+ThemeState& theme_state() {
+    thread_local ThemeState state;
+    return state;
+}
+
+void load_css_into_slot(std::string_view css, ProviderSlot& slot) {
+    GdkDisplay* display = require_display();
+    const SlotClaim claim(slot);
+    if (!claim) {
+        return;
+    }
+    load_into_claimed(slot, display, css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+void apply_user_stylesheet(const std::string& path, ProviderSlot& slot) {
+    GdkDisplay* display = require_display();
+    const SlotClaim claim(slot);
+    if (!claim) {
+        return;
+    }
+    if (const auto css = lumenpad::read_text_file(path)) {
+        load_into_claimed(slot, display, *css, GTK_STYLE_PROVIDER_PRIORITY_USER);
+    } else if (slot.provider) {
+        load_css_text(slot.provider.get(), "");
+    }
+}
+
+void apply_shared_stylesheet() {
+    const auto text = lumenpad::read_text_file(theme_file_path());
+    load_css_into_slot(text ? *text : generate_stylesheet(load_palette()), theme_state().shared);
+}
+
+void apply_theme() {
+    apply_shared_stylesheet();
+    watch_once(theme_state().theme_monitor, apply_shared_stylesheet);
+}
+
+void set_extra_stylesheet(std::function<std::string()> build) {
+    theme_state().extra_stylesheet = std::move(build);
+}
+
+void apply_extra_stylesheet() {
+    ThemeState& state = theme_state();
+    if (!state.extra_stylesheet) {
+        return;
+    }
+    // A copy: a builder that registers another one must not destroy itself
+    // while it runs.
+    const auto build = state.extra_stylesheet;
+    load_css_into_slot(build(), state.extra);
+}
+
+void watch_extra_stylesheet() {
+    watch_once(theme_state().extra_monitor, apply_extra_stylesheet);
+}
+
+lumenpad::GObjectPtr<GFileMonitor> watch_theme_file(void (*callback)()) {
+    // GIO reports absolute, canonical paths; resolving the theme path the
+    // same way lets a relative base or ".." components still match.
+    const auto theme_file = lumenpad::adopt(g_file_new_for_path(theme_file_path().c_str()));
+    const auto dir = lumenpad::adopt(g_file_get_parent(theme_file.get()));
+    if (!dir) {
+        return {};
+    }
+    if (const lumenpad::GCharPtr dir_path(g_file_get_path(dir.get())); dir_path) {
+        g_mkdir_with_parents(dir_path.get(), 0777);
+    }
+    GError* raw_error = nullptr;
+    auto monitor =
+        lumenpad::adopt(g_file_monitor_directory(dir.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, &raw_error));
+    const lumenpad::GErrorPtr error(raw_error);
+    const lumenpad::GCharPtr theme_path(g_file_get_path(theme_file.get()));
+    if (error || !monitor || !theme_path) {
+        return {};
+    }
+    g_signal_connect_data(monitor.get(), "changed", G_CALLBACK(on_theme_dir_changed),
+                          new WatchData{theme_path.get(), callback}, free_watch_data, GConnectFlags{});
+    return monitor;
+}
+
+}  // namespace oriel

@@ -1,0 +1,105 @@
+// Shared scaffolding of the theme library's widget tests: GTK on the test
+// compositor, a private environment per test, waiting on the main loop, and
+// probes of what GTK made of the loaded CSS.
+#pragma once
+
+#include "oriel-theme/theme.hpp"
+
+#include "../../src/gtk/css_compat.hpp"
+#include "../test_support.hpp"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+
+namespace oriel::testing {
+
+// Runs the main loop until `done` holds or ten seconds have passed; returns
+// whether it holds.
+inline bool wait_until(const std::function<bool()>& done) {
+    bool expired = false;
+    const guint timer = g_timeout_add_seconds(
+        10,
+        [](gpointer flag) {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &expired);
+    while (!done() && !expired) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    if (!expired) {
+        g_source_remove(timer);
+    }
+    return done();
+}
+
+// Dispatches whatever is ready now without waiting.
+inline void drain_main_loop() {
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+}
+
+// How GTK itself serialises the rules of `css`, for comparing provider
+// contents without depending on formatting.
+inline std::string serialised(const std::string& css) {
+    const auto provider = lumenpad::adopt(gtk_css_provider_new());
+    load_css_text(provider.get(), css);
+    const lumenpad::GCharPtr text(gtk_css_provider_to_string(provider.get()));
+    return text.get();
+}
+
+inline std::string contents(const ProviderSlot& slot) {
+    if (!slot.provider) {
+        return "<no provider>";
+    }
+    const lumenpad::GCharPtr text(gtk_css_provider_to_string(slot.provider.get()));
+    return text.get();
+}
+
+// The colour GTK computes for a fresh label carrying `css_class`.
+inline std::string label_colour(const char* css_class) {
+    const auto label = lumenpad::adopt(GTK_WIDGET(g_object_ref_sink(gtk_label_new("probe"))));
+    gtk_widget_add_css_class(label.get(), css_class);
+    GdkRGBA colour{};
+#if GTK_CHECK_VERSION(4, 10, 0)
+    gtk_widget_get_color(label.get(), &colour);
+#else
+    gtk_style_context_get_color(gtk_widget_get_style_context(label.get()), &colour);
+#endif
+    const lumenpad::GCharPtr text(gdk_rgba_to_string(&colour));
+    return text.get();
+}
+
+// GTK on the compositor the harness provides, and HOME, the XDG directories
+// and the runtime directory (hence the theme file) inside a private
+// directory. The library's watchers and callback don't outlive a test.
+class GtkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static const bool initialised = gtk_init_check();
+        ASSERT_TRUE(initialised) << "no Wayland display: run this test inside the compositor harness";
+        env.set("HOME", dir / "home");
+        env.set("XDG_CACHE_HOME", dir / "cache");
+        env.set("XDG_CONFIG_HOME", dir / "config");
+        env.set("XDG_RUNTIME_DIR", dir / "run");
+        std::filesystem::create_directories(dir / "run");
+    }
+
+    void TearDown() override {
+        ThemeState& state = theme_state();
+        state.theme_monitor.monitor.reset();
+        state.extra_monitor.monitor.reset();
+        state.extra_stylesheet = nullptr;
+        drain_main_loop();
+    }
+
+    std::string theme_file() const { return dir / "run/oriel/theme.css"; }
+
+    TempDir dir;
+    ScopedEnv env;
+};
+
+}  // namespace oriel::testing
