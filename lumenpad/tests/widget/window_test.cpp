@@ -1,0 +1,223 @@
+// The launcher window against a real display: rows, filtering, sorting,
+// selection and the key table, driven through the handlers themselves.
+#include "rows.hpp"
+#include "search.hpp"
+#include "window.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace lumenpad {
+namespace {
+
+AppEntry entry(std::string name, std::optional<std::string> wm_class = std::nullopt,
+               std::string exec = "true") {
+    AppEntry e;
+    e.name = std::move(name);
+    e.exec = std::move(exec);
+    e.startup_wm_class = std::move(wm_class);
+    return e;
+}
+
+// One registered application for the whole binary: windows need one, and
+// registering it initialises GTK.
+GtkApplication* test_application() {
+    static GtkApplication* application = [] {
+        GtkApplication* app = gtk_application_new("com.velmora.lumenpad.WidgetTest", G_APPLICATION_NON_UNIQUE);
+        g_application_register(G_APPLICATION(app), nullptr, nullptr);
+        return app;
+    }();
+    return application;
+}
+
+void drain_main_context() {
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+}
+
+class LauncherWindowTest : public testing::Test {
+protected:
+    void open(std::vector<AppEntry> entries) {
+        // Keep the launcher away from the real pid file and history.
+        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+        data_.entries = std::move(entries);
+        data_.state = std::make_shared<LauncherState>();
+        data_.state->history.path = std::string(dir_) + "/history.json";
+        built_ = build_window(test_application(), data_);
+        gtk_window_present(built_.window);
+        drain_main_context();
+    }
+    void TearDown() override {
+        if (built_.window != nullptr) {
+            gtk_window_destroy(built_.window);
+            drain_main_context();
+        }
+        std::string command = "rm -rf '" + dir_ + "'";
+        std::system(command.c_str());
+    }
+    void type(const char* text) {
+        gtk_editable_set_text(built_.field, text);
+        drain_main_context();
+    }
+    gboolean press(guint keyval) {
+        KeyData keys{data_.state, built_.close_launcher, built_.list};
+        const gboolean handled = on_key_pressed(nullptr, keyval, 0, GdkModifierType{}, &keys);
+        drain_main_context();
+        return handled;
+    }
+    // Names of the visible rows in list order.
+    std::vector<std::string> shown() {
+        std::vector<std::string> names;
+        for (int i = 0; GtkListBoxRow* row = gtk_list_box_get_row_at_index(built_.list, i); ++i) {
+            if (gtk_widget_get_visible(GTK_WIDGET(row))) {
+                names.push_back(row_entry(row)->name);
+            }
+        }
+        return names;
+    }
+    std::string selected() {
+        GtkListBoxRow* row = gtk_list_box_get_selected_row(built_.list);
+        return row != nullptr ? row_entry(row)->name : "";
+    }
+
+    std::string dir_ = [] {
+        char pattern[] = "/tmp/lumenpad-widget-XXXXXX";
+        return std::string(mkdtemp(pattern));
+    }();
+    ActivationData data_;
+    LauncherWindow built_{};
+};
+
+TEST_F(LauncherWindowTest, BuildsOneRowPerEntryInInitialOrderWithTheFirstSelected) {
+    open({entry("Zeta"), entry("Alpha", "alpha-class"), entry("Mid")});
+    EXPECT_EQ(shown(), (std::vector<std::string>{"Zeta", "Alpha", "Mid"}));
+    EXPECT_EQ(selected(), "Zeta");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(row_initial_order(gtk_list_box_get_row_at_index(built_.list, i)), static_cast<uint32_t>(i));
+    }
+    // A row box holds icon and name, plus the window class when there is one.
+    auto children = [&](int index) {
+        GtkWidget* box = gtk_list_box_row_get_child(gtk_list_box_get_row_at_index(built_.list, index));
+        int count = 0;
+        for (GtkWidget* child = gtk_widget_get_first_child(box); child; child = gtk_widget_get_next_sibling(child)) {
+            ++count;
+        }
+        return count;
+    };
+    EXPECT_EQ(children(0), 2);
+    EXPECT_EQ(children(1), 3);
+}
+
+TEST_F(LauncherWindowTest, TypingFiltersReSortsAndSelectsTheBestRow) {
+    open({entry("Firebird"), entry("Terminal", std::nullopt, "term"), entry("Firefox"),
+          entry("Shell", std::nullopt, "xterm -e sh"), entry("fire")});
+    type("fire");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"fire", "Firebird", "Firefox"}));
+    EXPECT_EQ(selected(), "fire");
+
+    type("term");
+    // The command-line match is hidden by the strong name match.
+    EXPECT_EQ(shown(), (std::vector<std::string>{"Terminal"}));
+    EXPECT_EQ(selected(), "Terminal");
+
+    type("");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"Firebird", "Terminal", "Firefox", "Shell", "fire"}));
+    EXPECT_EQ(selected(), "Firebird");
+}
+
+TEST_F(LauncherWindowTest, LaunchCountsOrderRowsOfTheSameTier) {
+    open({entry("Fire A"), entry("Fire B")});
+    data_.state->history.counts["Fire B"] = 4;
+    type("fire");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"Fire B", "Fire A"}));
+}
+
+TEST_F(LauncherWindowTest, UpAndDownSkipHiddenRowsAndDoNotWrap) {
+    open({entry("Alpha"), entry("Beta"), entry("Alps"), entry("Gamma"), entry("Alto")});
+    type("al");
+    ASSERT_EQ(shown(), (std::vector<std::string>{"Alpha", "Alps", "Alto"}));
+    EXPECT_EQ(press(GDK_KEY_Up), GDK_EVENT_STOP);
+    EXPECT_EQ(selected(), "Alpha");
+    press(GDK_KEY_Down);
+    EXPECT_EQ(selected(), "Alps");
+    press(GDK_KEY_Down);
+    EXPECT_EQ(selected(), "Alto");
+    EXPECT_EQ(press(GDK_KEY_Down), GDK_EVENT_STOP);
+    EXPECT_EQ(selected(), "Alto");
+    press(GDK_KEY_Up);
+    EXPECT_EQ(selected(), "Alps");
+}
+
+TEST_F(LauncherWindowTest, OtherKeysPropagateToTheField) {
+    open({entry("Alpha")});
+    for (guint key : {GDK_KEY_a, GDK_KEY_Left, GDK_KEY_BackSpace, GDK_KEY_Tab, GDK_KEY_Home}) {
+        EXPECT_EQ(press(key), GDK_EVENT_PROPAGATE) << key;
+    }
+}
+
+TEST_F(LauncherWindowTest, AQueryThatMatchesNothingHidesEveryRow) {
+    open({entry("Alpha"), entry("Beta")});
+    type("qqq");
+    EXPECT_TRUE(shown().empty());
+    // Return finds nothing to start once the selection is gone or hidden, and
+    // is consumed either way.
+    EXPECT_EQ(press(GDK_KEY_Return), GDK_EVENT_STOP);
+}
+
+TEST_F(LauncherWindowTest, AnEmptyCatalogueStillTakesInput) {
+    open({});
+    EXPECT_EQ(selected(), "");
+    type("x");
+    EXPECT_EQ(press(GDK_KEY_Down), GDK_EVENT_STOP);
+    EXPECT_EQ(selected(), "");
+}
+
+TEST(IsOutside, ThePanelEdgeCountsAsInside) {
+    graphene_rect_t bounds;
+    graphene_rect_init(&bounds, 340, 120, 600, 300);
+    EXPECT_FALSE(is_outside(bounds, 340, 120));
+    EXPECT_FALSE(is_outside(bounds, 940, 420));
+    EXPECT_FALSE(is_outside(bounds, 600, 200));
+    EXPECT_TRUE(is_outside(bounds, 339, 200));
+    EXPECT_TRUE(is_outside(bounds, 941, 200));
+    EXPECT_TRUE(is_outside(bounds, 600, 119));
+    EXPECT_TRUE(is_outside(bounds, 600, 421));
+}
+
+// One keystroke (filter, re-sort, select) on catalogues of growing size. The
+// figure is reported, not judged: timing limits make flaky tests.
+class KeystrokeTiming : public LauncherWindowTest, public testing::WithParamInterface<int> {};
+
+TEST_P(KeystrokeTiming, ReportsTheCostOfOneKeystroke) {
+    const int count = GetParam();
+    std::vector<AppEntry> entries;
+    const char* words[] = {"Files", "Terminal", "Firefox", "Editor", "Music", "Video", "Office", "Settings"};
+    for (int i = 0; i < count; ++i) {
+        entries.push_back(entry(std::string(words[i % 8]) + " " + std::to_string(i),
+                                "org.example.App" + std::to_string(i), "app-" + std::to_string(i) + " %U"));
+    }
+    open(std::move(entries));
+    const char* queries[] = {"f", "fi", "fir", "fi", "f", "t", "te", "ter", "term", ""};
+    std::vector<double> times;
+    for (int round = 0; round < 3; ++round) {
+        for (const char* query : queries) {
+            const auto start = std::chrono::steady_clock::now();
+            gtk_editable_set_text(built_.field, query);
+            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            drain_main_context();
+        }
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("keystroke with %d rows: median %.2f ms, max %.2f ms\n", count, times[times.size() / 2],
+                times.back());
+    RecordProperty("median_ms", std::to_string(times[times.size() / 2]));
+    EXPECT_FALSE(shown().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, KeystrokeTiming, testing::Values(100, 1000, 5000));
+
+}  // namespace
+}  // namespace lumenpad
