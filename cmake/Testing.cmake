@@ -19,7 +19,8 @@ function(lumenpad_gui_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   add_test(NAME ${name}
     COMMAND ${PYTHON3} ${LUMENPAD_HARNESS_DIR}/with_sway.py -- $<TARGET_FILE:${name}>)
-  set_tests_properties(${name} PROPERTIES LABELS gui TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES LABELS gui TIMEOUT 300
+    ENVIRONMENT "LUMENPAD_VKBD=$<TARGET_FILE:lumenpad-test-keyboard>")
 endfunction()
 
 # End-to-end tests: a Python unittest module that drives the real binary.
@@ -28,5 +29,5 @@ function(lumenpad_e2e_test name script)
     COMMAND ${PYTHON3} -m unittest -v ${script}
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
   set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 600
-    ENVIRONMENT "LUMENPAD_BIN=$<TARGET_FILE:lumenpad>;LUMENPAD_VKBD=$<TARGET_FILE:lumenpad-test-keyboard>;PYTHONPATH=${LUMENPAD_HARNESS_DIR};PYTHONDONTWRITEBYTECODE=1")
+    ENVIRONMENT "LUMENPAD_BIN=$<TARGET_FILE:lumenpad>;LUMENPAD_VKBD=$<TARGET_FILE:lumenpad-test-keyboard>;LUMENPAD_TEST_ENTRY=$<TARGET_FILE:lumenpad-test-entry>;PYTHONPATH=${LUMENPAD_HARNESS_DIR};PYTHONDONTWRITEBYTECODE=1")
 endfunction()

@@ -3,12 +3,13 @@
  *   type TEXT          types TEXT (printable ASCII; other characters fail)
  *   key KEYSYM         presses and releases the key of an XKB keysym name
  *   mod NAME down|up   holds or lets go of shift, ctrl, alt or super
- * Each command answers one line, "ok" once the compositor has seen the events
- * or "error: ..." when it could not be carried out. It stays connected until
- * standard input ends, so the seat keeps a keyboard with a keymap for every
- * client started meanwhile. It also adds an idle virtual pointer: a seat
- * without a pointer device offers clients no wl_pointer, and the clicks that
- * tests send through the compositor's IPC would reach nobody. */
+ * It prints "ready" once its keymap is in place, then answers each command
+ * with one line: "ok" once the compositor has seen the events, or "error: ..."
+ * when it could not be carried out. It stays connected until standard input
+ * ends, so the seat keeps a keyboard with a keymap for every client started
+ * meanwhile. It also adds an idle virtual pointer: a seat without a pointer
+ * device offers clients no wl_pointer, and the clicks that tests send through
+ * the compositor's IPC would reach nobody. */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <stdbool.h>
@@ -101,7 +102,8 @@ static bool upload_keymap(struct Keyboard* keyboard) {
     }
     free(text);
     if (written) {
-        zwp_virtual_keyboard_v1_keymap(keyboard->device, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, (uint32_t)size);
+        zwp_virtual_keyboard_v1_keymap(keyboard->device, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
+                                       (uint32_t)size);
     }
     if (fd >= 0) {
         close(fd);
@@ -162,19 +164,24 @@ static void reply_error(const char* what, const char* detail) {
     fflush(stdout);
 }
 
+/* Printable ASCII only: every such character has a key in the US layout,
+ * so no keymap has to be made up for the text. */
+static bool ascii_key(struct xkb_keymap* keymap, char c, struct KeyPosition* position) {
+    unsigned char byte = (unsigned char)c;
+    return byte >= 0x20 && byte <= 0x7e && find_key(keymap, xkb_utf32_to_keysym(byte), position);
+}
+
+/* The whole text is checked first, so that a refused text types nothing. */
 static void type_text(struct Keyboard* keyboard, const char* text) {
+    struct KeyPosition position;
     for (const char* c = text; *c != '\0'; ++c) {
-        unsigned char byte = (unsigned char)*c;
-        struct KeyPosition position;
-        if (byte < 0x20 || byte > 0x7e) {
+        if (!ascii_key(keyboard->keymap, *c, &position)) {
             reply_error("cannot type", "only printable ASCII is supported");
             return;
         }
-        if (!find_key(keyboard->keymap, xkb_utf32_to_keysym(byte), &position)) {
-            char one[2] = {*c, '\0'};
-            reply_error("no key for", one);
-            return;
-        }
+    }
+    for (const char* c = text; *c != '\0'; ++c) {
+        ascii_key(keyboard->keymap, *c, &position);
         if (!tap(keyboard, position)) {
             reply_error("compositor", "connection lost");
             return;
@@ -260,7 +267,8 @@ int main(void) {
     wl_registry_add_listener(registry, &registry_listener, &globals);
     wl_display_roundtrip(display);
     if (globals.seat == NULL || globals.manager == NULL || globals.pointer_manager == NULL) {
-        fprintf(stderr, "lumenpad-test-keyboard: the compositor offers no seat, virtual keyboard or pointer\n");
+        fprintf(stderr,
+                "lumenpad-test-keyboard: the compositor offers no seat, virtual keyboard or pointer\n");
         return 1;
     }
     struct zwlr_virtual_pointer_v1* pointer =

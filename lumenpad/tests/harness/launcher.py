@@ -1,0 +1,193 @@
+"""Running the real launcher in a private headless sway, for end-to-end tests.
+
+LauncherTestCase gives each test class one compositor and each test its own
+home tree; Launcher runs one launcher process, finds its panel on screen and
+checks its standard error for GTK warnings and sanitizer reports.
+"""
+
+import os
+import re
+import subprocess
+import tempfile
+import unittest
+
+from home_tree import HomeTree
+from sway_session import (BACKGROUND, OUTPUT_HEIGHT, CompositorUnavailable, HarnessError, SwaySession,
+                          stop_process)
+
+# Where the launcher's column sits on the 1280x800 output: 600 pixels wide,
+# centred, 120 pixels from the top. Its height depends on the list.
+PANEL_LEFT = 340
+PANEL_RIGHT = 940
+PANEL_TOP = 120
+PANEL = (PANEL_LEFT, PANEL_TOP, PANEL_RIGHT, OUTPUT_HEIGHT)
+
+# The band under the panel's top edge that holds the search field: present
+# whenever the panel is, whatever the list holds.
+_FIELD_BAND = (PANEL_LEFT, PANEL_TOP, PANEL_RIGHT, PANEL_TOP + 30)
+
+# Lines on standard error that fail a test: GLib's criticals and warnings,
+# and sanitizer reports.
+_PROBLEM = re.compile(r"CRITICAL|WARNING \*\*|ERROR \*\*|ERROR: \w*Sanitizer|runtime error:")
+
+
+def stderr_problems(text):
+    """The lines of text that report a GTK/GLib problem or a sanitizer finding."""
+    return [line for line in text.splitlines() if _PROBLEM.search(line)]
+
+
+def _panel_shown(shot):
+    left, top, right, bottom = _FIELD_BAND
+    samples = len(range(left, right, 4)) * len(range(top, bottom, 4))
+    return shot.count_not(BACKGROUND, left, top, right, bottom, step=4) * 2 > samples
+
+
+def _panel_gone(shot):
+    left, top, right, bottom = PANEL
+    return shot.count_not(BACKGROUND, left, top, right, bottom, step=2) == 0
+
+
+class Launcher:
+    """One launcher process with its output captured to files in workdir.
+
+    env adds to or overrides the session's and the home tree's variables; a
+    value of None removes the variable."""
+
+    def __init__(self, session, home, workdir, binary=None, env=None, args=()):
+        self.session = session
+        self.home = home
+        self.binary = binary or os.environ.get("LUMENPAD_BIN")
+        if not self.binary or not os.access(self.binary, os.X_OK):
+            raise HarnessError(f"no launcher binary to run (LUMENPAD_BIN={self.binary!r}); build it first")
+        self.args = list(args)
+        base = session.env()
+        base.pop("TERMINAL", None)
+        base.update(home.env)
+        for name, value in (env or {}).items():
+            if value is None:
+                base.pop(name, None)
+            else:
+                base[name] = value
+        self.env = base
+        self.workdir = workdir
+        self.stdout_path = os.path.join(workdir, "stdout")
+        self.stderr_path = os.path.join(workdir, "stderr")
+        self.process = None
+
+    def start(self):
+        with open(self.stdout_path, "ab") as out, open(self.stderr_path, "ab") as err:
+            # Its own process group, so that stop() also ends what it started.
+            self.process = subprocess.Popen([self.binary, *self.args], env=self.env, cwd=self.workdir,
+                                            stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                            start_new_session=True)
+        return self
+
+    @property
+    def pid(self):
+        return self.process.pid
+
+    def running(self):
+        return self.process is not None and self.process.poll() is None
+
+    def wait_exit(self, timeout=10.0):
+        """Waits for the launcher to end; returns its exit status."""
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the launcher did not exit within {timeout:g} s") from None
+
+    def stop(self):
+        stop_process(self.process)
+
+    def stdout(self):
+        with open(self.stdout_path, errors="replace") as f:
+            return f.read()
+
+    def stderr(self):
+        with open(self.stderr_path, errors="replace") as f:
+            return f.read()
+
+    def assert_clean_stderr(self):
+        problems = stderr_problems(self.stderr())
+        if problems:
+            raise AssertionError("the launcher reported problems on stderr:\n" + "\n".join(problems))
+
+    def wait_for_surface(self, timeout=20.0):
+        """Waits until the panel is on screen and has stopped changing; returns
+        the screenshot."""
+        previous = None
+
+        def shown_and_settled(shot):
+            nonlocal previous
+            region = shot.region(*PANEL)
+            settled = _panel_shown(shot) and region == previous
+            previous = region
+            if not self.running():
+                raise AssertionError(f"the launcher exited with status {self.process.returncode} "
+                                     f"before showing its panel; stderr:\n{self.stderr()}")
+            return settled
+
+        return self.session.wait_for_screen(shown_and_settled, timeout, message="the launcher's panel")
+
+    def wait_for_no_surface(self, timeout=20.0):
+        """Waits until nothing of the launcher is left on screen."""
+        return self.session.wait_for_screen(_panel_gone, timeout, message="the panel to disappear")
+
+
+class LauncherTestCase(unittest.TestCase):
+    """One sway per test class; per test a fresh home tree (self.home), a clean
+    runtime directory and a check of every launcher's standard error."""
+
+    session = None
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        try:
+            cls.session = SwaySession()
+            cls.session.start()
+        except CompositorUnavailable as e:
+            cls.session = None
+            if os.environ.get("LUMENPAD_ALLOW_NO_COMPOSITOR") == "1":
+                raise unittest.SkipTest(f"no compositor: {e}") from None
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.session is not None:
+            cls.session.close()
+        super().tearDownClass()
+
+    def setUp(self):
+        super().setUp()
+        tmp = tempfile.TemporaryDirectory(prefix="lumenpad-e2e-")
+        self.addCleanup(tmp.cleanup)
+        self.tmp = tmp.name
+        self.home = HomeTree(os.path.join(self.tmp, "tree"))
+        self.session.reset_runtime_dir()
+        self.addCleanup(self.session.reset_runtime_dir)
+        self._launchers = []
+
+    def tearDown(self):
+        try:
+            for launcher in self._launchers:
+                launcher.assert_clean_stderr()
+        finally:
+            for launcher in self._launchers:
+                launcher.stop()
+        # The next test must not find this one's panel still on screen.
+        if self._launchers:
+            self.session.wait_for_screen(_panel_gone, 20.0, message="the panel to disappear")
+        super().tearDown()
+
+    def start_launcher(self, env=None, args=(), binary=None):
+        """Starts a launcher in this test's home tree; its stderr is checked at
+        the end of the test."""
+        workdir = tempfile.mkdtemp(prefix="run-", dir=self.tmp)
+        launcher = Launcher(self.session, self.home, workdir, binary=binary, env=env, args=args)
+        self._launchers.append(launcher)
+        return launcher.start()
+
+    @property
+    def pid_file(self):
+        return os.path.join(self.session.runtime_dir, "lumenpad.pid")
