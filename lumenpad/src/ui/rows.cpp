@@ -85,4 +85,13 @@ std::optional<std::uint32_t> row_initial_order(GtkListBoxRow* row) {
     return *order;
 }
 
+gboolean row_filter(GtkListBoxRow* row, gpointer) {
+    const RowEntry* data = row_data(row);
+    return data != nullptr && data->shown;
+}
+
+bool row_shown(GtkListBoxRow* row) {
+    return gtk_widget_get_visible(GTK_WIDGET(row)) && gtk_widget_get_child_visible(GTK_WIDGET(row));
+}
+
 }  // namespace lumenpad

@@ -20,6 +20,8 @@ struct RowEntry {
     MatchKeys keys;
     std::uint64_t tier_generation = 0;
     MatchTier tier = 0;
+    // Whether the current query leaves the row visible; the list's filter.
+    bool shown = true;
 };
 
 GtkWidget* make_icon(const std::string& icon, const std::optional<std::string>& icon_path);
@@ -35,5 +37,11 @@ std::optional<AppEntry> row_entry(GtkListBoxRow* row);
 RowEntry* row_data(GtkListBoxRow* row);
 
 std::optional<std::uint32_t> row_initial_order(GtkListBoxRow* row);
+
+// The list's filter function: rows without an entry are never shown.
+gboolean row_filter(GtkListBoxRow* row, gpointer);
+
+// Whether the row is on view (neither hidden nor filtered out).
+bool row_shown(GtkListBoxRow* row);
 
 }  // namespace lumenpad

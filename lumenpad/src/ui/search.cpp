@@ -67,17 +67,28 @@ void filter_rows(GtkEditable* field, FilterData* data) {
     }
     const std::vector<bool> visible = visible_rows(tiers);
     for (size_t i = 0; i < rows.size(); ++i) {
-        gtk_widget_set_visible(GTK_WIDGET(rows[i]), visible[i]);
+        if (RowEntry* entry = row_data(rows[i])) {
+            entry->shown = visible[i];
+        }
     }
 
+    // Rows are hidden through the list's filter, which flips them in one pass.
+    // Hiding them one by one as widgets would, for every row, walk the list
+    // and its style nodes to the nearest shown neighbours, and a keystroke
+    // would grow with the square of the catalogue. For the same reason the
+    // list is out of view while it filters and sorts (no frame is drawn in
+    // between): a visible list re-examines every row's neighbours after both.
+    gtk_widget_set_visible(GTK_WIDGET(data->list), FALSE);
+    gtk_list_box_invalidate_filter(data->list);
     gtk_list_box_invalidate_sort(data->list);
+    gtk_widget_set_visible(GTK_WIDGET(data->list), TRUE);
 
     for (int i = 0;; ++i) {
         GtkListBoxRow* row = gtk_list_box_get_row_at_index(data->list, i);
         if (row == nullptr) {
             break;
         }
-        if (gtk_widget_get_visible(GTK_WIDGET(row))) {
+        if (row_shown(row)) {
             select_row(data->list, row);
             break;
         }
@@ -135,7 +146,7 @@ gboolean on_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifier
                 if (row == nullptr) {
                     break;
                 }
-                if (gtk_widget_get_visible(GTK_WIDGET(row))) {
+                if (row_shown(row)) {
                     select_row(list, row);
                     break;
                 }
@@ -149,7 +160,7 @@ gboolean on_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifier
                 if (row == nullptr) {
                     break;
                 }
-                if (gtk_widget_get_visible(GTK_WIDGET(row))) {
+                if (row_shown(row)) {
                     select_row(list, row);
                     break;
                 }

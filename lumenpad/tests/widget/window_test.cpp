@@ -72,7 +72,7 @@ protected:
     std::vector<std::string> shown() {
         std::vector<std::string> names;
         for (int i = 0; GtkListBoxRow* row = gtk_list_box_get_row_at_index(built_.list, i); ++i) {
-            if (gtk_widget_get_visible(GTK_WIDGET(row))) {
+            if (row_shown(row)) {
                 names.push_back(row_entry(row)->name);
             }
         }
