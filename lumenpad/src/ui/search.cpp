@@ -41,6 +41,19 @@ void scroll_to_row(GtkListBox* list, GtkListBoxRow* row) {
 
 }  // namespace
 
+void select_first_shown(GtkListBox* list, int from, int step) {
+    for (int i = from; i >= 0; i += step) {
+        GtkListBoxRow* row = gtk_list_box_get_row_at_index(list, i);
+        if (row == nullptr) {
+            return;
+        }
+        if (row_shown(row)) {
+            select_row(list, row);
+            return;
+        }
+    }
+}
+
 void select_row(GtkListBox* list, GtkListBoxRow* row) {
     gtk_list_box_select_row(list, row);
     scroll_to_row(list, row);
@@ -77,22 +90,14 @@ void filter_rows(GtkEditable* field, FilterData* data) {
     // and its style nodes to the nearest shown neighbours, and a keystroke
     // would grow with the square of the catalogue. For the same reason the
     // list is out of view while it filters and sorts (no frame is drawn in
-    // between): a visible list re-examines every row's neighbours after both.
+    // between): a visible list re-examines every row's neighbours after each
+    // of the two, and showing it again does so only once.
     gtk_widget_set_visible(GTK_WIDGET(data->list), FALSE);
     gtk_list_box_invalidate_filter(data->list);
     gtk_list_box_invalidate_sort(data->list);
     gtk_widget_set_visible(GTK_WIDGET(data->list), TRUE);
 
-    for (int i = 0;; ++i) {
-        GtkListBoxRow* row = gtk_list_box_get_row_at_index(data->list, i);
-        if (row == nullptr) {
-            break;
-        }
-        if (row_shown(row)) {
-            select_row(data->list, row);
-            break;
-        }
-    }
+    select_first_shown(data->list, 0, 1);
 }
 
 int compare_rows(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data) {
@@ -136,35 +141,14 @@ gboolean on_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifier
         case GDK_KEY_Escape:
             (*data->close_launcher)();
             return GDK_EVENT_STOP;
-        case GDK_KEY_Up: {
-            GtkListBoxRow* selected = gtk_list_box_get_selected_row(list);
-            if (selected == nullptr) {
-                return GDK_EVENT_STOP;
-            }
-            for (int i = gtk_list_box_row_get_index(selected) - 1; i >= 0; --i) {
-                GtkListBoxRow* row = gtk_list_box_get_row_at_index(list, i);
-                if (row == nullptr) {
-                    break;
-                }
-                if (row_shown(row)) {
-                    select_row(list, row);
-                    break;
-                }
+        case GDK_KEY_Up:
+            if (GtkListBoxRow* selected = gtk_list_box_get_selected_row(list)) {
+                select_first_shown(list, gtk_list_box_row_get_index(selected) - 1, -1);
             }
             return GDK_EVENT_STOP;
-        }
         case GDK_KEY_Down: {
             GtkListBoxRow* selected = gtk_list_box_get_selected_row(list);
-            for (int i = selected != nullptr ? gtk_list_box_row_get_index(selected) + 1 : 0;; ++i) {
-                GtkListBoxRow* row = gtk_list_box_get_row_at_index(list, i);
-                if (row == nullptr) {
-                    break;
-                }
-                if (row_shown(row)) {
-                    select_row(list, row);
-                    break;
-                }
-            }
+            select_first_shown(list, selected != nullptr ? gtk_list_box_row_get_index(selected) + 1 : 0, 1);
             return GDK_EVENT_STOP;
         }
         default:
