@@ -6,7 +6,7 @@ set(LUMENPAD_HARNESS_DIR ${PROJECT_SOURCE_DIR}/lumenpad/tests/harness)
 function(lumenpad_unit_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumenpad-test-support GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name}
     PROPERTIES LABELS unit ENVIRONMENT "LC_ALL=C.UTF-8"
     DISCOVERY_TIMEOUT 30)
@@ -16,7 +16,7 @@ endfunction()
 function(lumenpad_gui_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumenpad-test-support GTest::gtest GTest::gtest_main)
   add_test(NAME ${name}
     COMMAND ${PYTHON3} ${LUMENPAD_HARNESS_DIR}/with_sway.py -- $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES LABELS gui TIMEOUT 300

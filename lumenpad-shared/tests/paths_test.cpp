@@ -1,6 +1,6 @@
 #include "lumenpad-shared/paths.hpp"
 
-#include "scratch.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,7 @@
 namespace lumenpad {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempHomeTest;
+using test::TempHomeTest;
 
 // ---- join_path and same_path ---------------------------------------------------
 
@@ -72,12 +71,12 @@ using HomeDir = TempHomeTest;
 
 TEST_F(HomeDir, FromEnvironmentOrTmp) {
     EXPECT_EQ(home_dir(), home.path());
-    home_env.set(std::nullopt);
+    env.unset("HOME");
     EXPECT_EQ(home_dir(), "/tmp");
-    home_env.set(home.path() + "/caf\xE9");
+    env.set("HOME", home.path() + "/caf\xE9");
     EXPECT_EQ(home_dir(), "/tmp");
     // A set value counts even when empty.
-    home_env.set("");
+    env.set("HOME", "");
     EXPECT_EQ(home_dir(), "");
 }
 
@@ -111,9 +110,9 @@ protected:
 };
 
 TEST_P(ApplicationDirs, Table) {
-    data_dirs_env.set(expand(GetParam().data_dirs));
-    data_home_env.set(expand(GetParam().data_home));
-    home_env.set(expand(GetParam().home));
+    env.set("XDG_DATA_DIRS", expand(GetParam().data_dirs));
+    env.set("XDG_DATA_HOME", expand(GetParam().data_home));
+    env.set("HOME", expand(GetParam().home));
     std::vector<std::string> expected;
     for (const auto& dir : GetParam().expected) {
         expected.push_back(*expand(dir));

@@ -1,6 +1,6 @@
 #include "lumenpad-shared/read_file.hpp"
 
-#include "scratch.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 namespace lumenpad {
 namespace {
 
-using testing::TempHomeTest;
+using test::TempHomeTest;
 
 class ReadFile : public TempHomeTest {
 protected:

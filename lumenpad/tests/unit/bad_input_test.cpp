@@ -3,7 +3,7 @@
 #include "catalogue.hpp"
 #include "desktop_entry.hpp"
 
-#include "temp_home.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include "lumenpad-shared/read_file.hpp"
 
@@ -21,7 +21,7 @@
 namespace lumenpad {
 namespace {
 
-using testing::TempHomeTest;
+using test::TempHomeTest;
 
 // gtest has no timeout of its own: a hung read would stall the run, so the
 // alarm's default action ends the process and fails the test instead.

@@ -1,6 +1,6 @@
 #include "catalogue.hpp"
 
-#include "temp_home.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@
 namespace lumenpad {
 namespace {
 
-using testing::TempHomeTest;
+using test::TempHomeTest;
 
 std::string desktop_file(const std::string& name, const std::string& exec, const std::string& extra = "") {
     return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + exec + "\n" + extra;
@@ -182,22 +182,22 @@ TEST_F(ScanApplications, EnvironmentOrderGivesPrecedence) {
     home.write("user/applications/" + probe, desktop_file("lumenpad-probe", "user"));
     home.write("one/applications/only-one-3f9c2a.desktop", desktop_file("lumenpad-probe", "only-one"));
 
-    testing::ScopedEnv data_dirs("XDG_DATA_DIRS", home.path() + "/one:" + home.path() + "/two");
-    testing::ScopedEnv data_home("XDG_DATA_HOME", home.path() + "/user");
+    env.set("XDG_DATA_DIRS", home.path() + "/one:" + home.path() + "/two");
+    env.set("XDG_DATA_HOME", home.path() + "/user");
     EXPECT_EQ(probes(scan_applications()), (std::vector<std::string>{"only-one", "user"}));
 
-    data_home.set(home.path() + "/nothing-here");
+    env.set("XDG_DATA_HOME", home.path() + "/nothing-here");
     EXPECT_EQ(probes(scan_applications()), (std::vector<std::string>{"only-one", "two"}));
 
-    data_dirs.set(home.path() + "/two:" + home.path() + "/one");
+    env.set("XDG_DATA_DIRS", home.path() + "/two:" + home.path() + "/one");
     EXPECT_EQ(probes(scan_applications()), (std::vector<std::string>{"one", "only-one"}));
 }
 
 TEST_F(ScanApplications, UserDirectoryUnderHome) {
     const std::string probe = "lumenpad-probe-3f9c2a.desktop";
     home.write(".local/share/applications/" + probe, desktop_file("lumenpad-probe", "home"));
-    testing::ScopedEnv data_home("XDG_DATA_HOME", std::nullopt);
-    testing::ScopedEnv data_dirs("XDG_DATA_DIRS", home.path() + "/none");
+    env.unset("XDG_DATA_HOME");
+    env.set("XDG_DATA_DIRS", home.path() + "/none");
     EXPECT_EQ(probes(scan_applications()), (std::vector<std::string>{"home"}));
 }
 

@@ -1,6 +1,6 @@
 #include "config.hpp"
 
-#include "temp_home.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,8 +14,8 @@
 namespace lumenpad {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempHomeTest;
+using test::ScopedEnv;
+using test::TempHomeTest;
 
 struct Loaded {
     Config config;

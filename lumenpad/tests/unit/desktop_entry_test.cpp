@@ -1,6 +1,7 @@
 #include "desktop_entry.hpp"
 
-#include "temp_home.hpp"
+#include "../app_entries.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include "lumenpad-shared/read_file.hpp"
 
@@ -17,8 +18,8 @@ namespace lumenpad {
 namespace {
 
 using namespace std::literals;
-using testing::describe;
-using testing::TempHomeTest;
+using test::describe;
+using test::TempHomeTest;
 
 AppEntry app(std::string name, std::string exec, std::string icon = "",
              std::optional<std::string> wm_class = std::nullopt, bool terminal = false) {

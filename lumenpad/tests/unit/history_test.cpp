@@ -1,6 +1,6 @@
 #include "history.hpp"
 
-#include "temp_home.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -8,23 +8,16 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <set>
 
 namespace lumenpad {
 namespace {
 
-using testing::TempDir;
-using testing::TempHomeTest;
+using test::read_whole_file;
+using test::TempHomeTest;
 
 constexpr std::uint32_t max_count = std::numeric_limits<std::uint32_t>::max();
-
-std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::set<std::string> dir_entries(const std::string& path) {
     std::set<std::string> names;
@@ -194,7 +187,7 @@ TEST_F(HistoryFile, LaunchingTwiceKeepsTheOtherMembers) {
         save_history(history);
     }
     EXPECT_EQ(load_history().counts, (HistoryCounts{{"Files", 4}, {"Terminal", 1}, {"Firefox", 2}}));
-    EXPECT_EQ(read_bytes(file), history_json(history));
+    EXPECT_EQ(read_whole_file(file), history_json(history));
 }
 
 TEST_F(HistoryFile, FirstLaunchCreatesTheFileButNotTheDirectory) {
@@ -205,7 +198,7 @@ TEST_F(HistoryFile, FirstLaunchCreatesTheFileButNotTheDirectory) {
 
     home.make_dir(".cache/lumenpad");
     save_history(history);
-    EXPECT_EQ(read_bytes(file), R"({"Firefox":1})");
+    EXPECT_EQ(read_whole_file(file), R"({"Firefox":1})");
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
 }
 
@@ -239,7 +232,7 @@ TEST_F(HistoryFile, AFailedWriteLeavesTheOldFile) {
     ::signal(SIGXFSZ, old_handler);
 
     EXPECT_FALSE(saved);
-    EXPECT_EQ(read_bytes(file), old_text);
+    EXPECT_EQ(read_whole_file(file), old_text);
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
 }
 
@@ -247,14 +240,14 @@ TEST_F(HistoryFile, AFailedRenameLeavesNoTemporaryFile) {
     // A non-empty directory in the file's place cannot be renamed over.
     home.write(".cache/lumenpad/history.json/keep", "kept");
     EXPECT_FALSE(save_history_to(History{file, {{"a", 1}}}, file));
-    EXPECT_EQ(read_bytes(file + "/keep"), "kept");
+    EXPECT_EQ(read_whole_file(file + "/keep"), "kept");
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
 }
 
 TEST_F(HistoryFile, NoTemporaryFileUnderAFileTakenForADirectory) {
     home.write(".cache/lumenpad", "not a directory");
     EXPECT_FALSE(save_history_to(History{file, {{"a", 1}}}, file));
-    EXPECT_EQ(read_bytes(cache), "not a directory");
+    EXPECT_EQ(read_whole_file(cache), "not a directory");
 }
 
 TEST_F(HistoryFile, ALinkedFileIsReplacedAtItsTarget) {
@@ -268,7 +261,7 @@ TEST_F(HistoryFile, ALinkedFileIsReplacedAtItsTarget) {
     save_history(history);
 
     EXPECT_TRUE(std::filesystem::is_symlink(file));
-    EXPECT_EQ(read_bytes(home.path() + "/dotfiles/history.json"), R"({"Old":2})");
+    EXPECT_EQ(read_whole_file(home.path() + "/dotfiles/history.json"), R"({"Old":2})");
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
     EXPECT_EQ(dir_entries(home.path() + "/dotfiles"), std::set<std::string>{"history.json"});
 }
@@ -279,7 +272,7 @@ TEST_F(HistoryFile, ADanglingLinkGetsItsTargetCreated) {
     std::filesystem::create_symlink(home.path() + "/dotfiles/history.json", file);
     save_history(History{file, {{"New", 1}}});
     EXPECT_TRUE(std::filesystem::is_symlink(file));
-    EXPECT_EQ(read_bytes(home.path() + "/dotfiles/history.json"), R"({"New":1})");
+    EXPECT_EQ(read_whole_file(home.path() + "/dotfiles/history.json"), R"({"New":1})");
 }
 
 TEST_F(HistoryFile, ALinkLoopSavesNothing) {

@@ -1,6 +1,6 @@
 #include "hyprland.hpp"
 
-#include "temp_home.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -20,8 +20,8 @@ namespace lumenpad {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ScopedEnv;
-using testing::TempHomeTest;
+using test::ScopedEnv;
+using test::TempHomeTest;
 using Clock = std::chrono::steady_clock;
 
 enum class Behaviour {

@@ -1,6 +1,6 @@
 #include "instance.hpp"
 
-#include "temp_home.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <signal.h>
 #include <spawn.h>
@@ -11,25 +11,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 extern char** environ;
 
 namespace lumenpad {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempDir;
-using testing::TempHomeTest;
+using test::read_whole_file;
+using test::ScopedEnv;
+using test::TempDir;
+using test::TempHomeTest;
 
 // An unprivileged account for files and processes of "another user".
 constexpr uid_t other_uid = 65534;
-
-std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 struct PidCase {
     const char* what;
@@ -93,11 +87,11 @@ protected:
 
 TEST_F(PidFile, HoldsTheProcessIdAlone) {
     write_pid_file();
-    EXPECT_EQ(read_bytes(path), std::to_string(::getpid()));
+    EXPECT_EQ(read_whole_file(path), std::to_string(::getpid()));
 
     write_pid_text("4294967295\n\n\n\n");
     write_pid_file();
-    EXPECT_EQ(read_bytes(path), std::to_string(::getpid()));
+    EXPECT_EQ(read_whole_file(path), std::to_string(::getpid()));
 
     remove_pid_file();
     EXPECT_FALSE(std::filesystem::exists(path));
@@ -108,7 +102,7 @@ TEST_F(PidFile, NeverWritesThroughALink) {
     const std::string victim = home.write("victim", "precious");
     std::filesystem::create_symlink(victim, path);
     write_pid_file();
-    EXPECT_EQ(read_bytes(victim), "precious");
+    EXPECT_EQ(read_whole_file(victim), "precious");
     EXPECT_TRUE(std::filesystem::is_symlink(path));
 }
 
@@ -126,7 +120,7 @@ TEST_F(PidFile, LeavesAFileOfAnotherUserAlone) {
     write_pid_text("1");
     ASSERT_EQ(::chown(path.c_str(), other_uid, other_uid), 0);
     write_pid_file();
-    EXPECT_EQ(read_bytes(path), "1");
+    EXPECT_EQ(read_whole_file(path), "1");
 }
 
 // A child process running a copy of sleep under the executable name `name`.
@@ -179,7 +173,7 @@ public:
     }
 
     bool named(const std::string& name) const {
-        return read_bytes("/proc/" + std::to_string(pid_) + "/comm") == name + "\n";
+        return read_whole_file("/proc/" + std::to_string(pid_) + "/comm") == name + "\n";
     }
 
 private:
@@ -196,7 +190,7 @@ TEST_F(StopRunningInstance, PidFileWithoutAProcessId) {
     for (const std::string text : {"", "  \n", "-1", "12 34", "lumenpad", "4294967296"}) {
         write_pid_text(text);
         EXPECT_FALSE(stop_running_instance()) << text;
-        EXPECT_EQ(read_bytes(path), text);
+        EXPECT_EQ(read_whole_file(path), text);
     }
 }
 
@@ -233,7 +227,7 @@ TEST_F(StopRunningInstance, StopsARunningLauncher) {
     write_pid_text(text);
     EXPECT_TRUE(stop_running_instance());
     EXPECT_TRUE(launcher.ended_by_sigterm());
-    EXPECT_EQ(read_bytes(path), text);
+    EXPECT_EQ(read_whole_file(path), text);
 }
 
 TEST_F(StopRunningInstance, WithoutKillStillReportsTheLauncher) {

@@ -1,10 +1,12 @@
 #include "launch.hpp"
 
+#include "lumenpad-test/scoped_env.hpp"
+#include "lumenpad-test/temp_dir.hpp"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,68 +18,37 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets environment variables for one test and restores them afterwards.
-class ScopedEnv {
-public:
-    void set(const char* name, const char* value) {
-        if (!saved_.contains(name)) {
-            const char* old = getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
-    }
-
-private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
+using test::ScopedEnv;
+using test::TempDir;
 
 class ChooseTerminal : public testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/lumenpad-launch-XXXXXX";
-        root = mkdtemp(pattern);
-        env.set("TERMINAL", nullptr);
-    }
-    void TearDown() override { fs::remove_all(root); }
+    void SetUp() override { env.unset("TERMINAL"); }
     std::string program(const std::string& dir, const std::string& name) {
-        fs::create_directories(root / dir);
-        std::ofstream(root / dir / name) << "#!/bin/sh\n";
-        return (root / dir).string();
+        root.write(dir + "/" + name, "#!/bin/sh\n");
+        return root / dir;
     }
-    fs::path root;
+    TempDir root;
     ScopedEnv env;
 };
 
 TEST_F(ChooseTerminal, CandidateOrderOutranksPathOrder) {
     const auto wezterm_dir = program("a", "wezterm");
     const auto foot_dir = program("b", "foot");
-    env.set("PATH", (wezterm_dir + ":" + foot_dir).c_str());
+    env.set("PATH", wezterm_dir + ":" + foot_dir);
     EXPECT_EQ(choose_terminal(), "foot");
 }
 
 TEST_F(ChooseTerminal, FindsKittyBeforeXterm) {
     const auto dir = program("bin", "kitty");
     program("bin", "xterm");
-    env.set("PATH", (dir + "/").c_str());
+    env.set("PATH", dir + "/");
     EXPECT_EQ(choose_terminal(), "kitty");
 }
 
 TEST_F(ChooseTerminal, TerminalVariableWinsUnlessEmpty) {
     const auto dir = program("bin", "alacritty");
-    env.set("PATH", dir.c_str());
+    env.set("PATH", dir);
     env.set("TERMINAL", "my-term --flag");
     EXPECT_EQ(choose_terminal(), "my-term --flag");
     env.set("TERMINAL", "");
@@ -90,15 +61,15 @@ TEST_F(ChooseTerminal, EmptyPathComponentsMeanTheWorkingDirectory) {
     fs::current_path(root / "cwd");
     env.set("PATH", "/nonexistent:");
     EXPECT_EQ(choose_terminal(), "ghostty");
-    env.set("PATH", nullptr);
+    env.unset("PATH");
     EXPECT_EQ(choose_terminal(), "ghostty");
-    fs::current_path(root);
+    fs::current_path(root.path());
     EXPECT_EQ(choose_terminal(), "xterm");
     fs::current_path(old);
 }
 
 TEST_F(ChooseTerminal, FallsBackToXtermByName) {
-    env.set("PATH", (root / "empty").c_str());
+    env.set("PATH", root / "empty");
     EXPECT_EQ(choose_terminal(), "xterm");
 }
 
@@ -110,8 +81,7 @@ TEST(LaunchArgv, WrapsTheTrimmedCommandInBash) {
 }
 
 TEST(LaunchArgv, PutsTerminalEntriesInsideTheTerminal) {
-    ScopedEnv env;
-    env.set("TERMINAL", "kitty");
+    const ScopedEnv terminal("TERMINAL", "kitty");
     AppEntry e;
     e.exec = "htop -d 10";
     e.terminal = true;
@@ -121,9 +91,8 @@ TEST(LaunchArgv, PutsTerminalEntriesInsideTheTerminal) {
 // The child must start clean: streams on /dev/null, no descriptor of ours,
 // SIGPIPE back at its default although we ignore it.
 TEST(LaunchEntry, ChildGetsNullStreamsNoLeakedDescriptorsAndDefaultSigpipe) {
-    char pattern[] = "/tmp/lumenpad-child-XXXXXX";
-    const fs::path dir = mkdtemp(pattern);
-    const fs::path report = dir / "report";
+    const TempDir dir;
+    const std::string report = dir / "report";
     const int leaked = open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
     ASSERT_GE(leaked, 3);
     signal(SIGPIPE, SIG_IGN);
@@ -131,10 +100,10 @@ TEST(LaunchEntry, ChildGetsNullStreamsNoLeakedDescriptorsAndDefaultSigpipe) {
     AppEntry e;
     // Each command redirects only itself, so bash's own descriptors stay as
     // the launcher left them.
-    const std::string tmp = "'" + (dir / "tmp").string() + "'";
+    const std::string tmp = "'" + dir / "tmp" + "'";
     e.exec = "readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2 >> " + tmp +
              "; ls /proc/$$/fd | sort -n | tr '\\n' ' ' >> " + tmp + "; echo >> " + tmp +
-             "; grep SigIgn /proc/$$/status >> " + tmp + "; mv " + tmp + " '" + report.string() + "'";
+             "; grep SigIgn /proc/$$/status >> " + tmp + "; mv " + tmp + " '" + report + "'";
     launch_entry(e);
     close(leaked);
     signal(SIGPIPE, SIG_DFL);
@@ -155,7 +124,6 @@ TEST(LaunchEntry, ChildGetsNullStreamsNoLeakedDescriptorsAndDefaultSigpipe) {
     std::getline(in, line);
     const unsigned long ignored = std::stoul(line.substr(line.find(':') + 1), nullptr, 16);
     EXPECT_EQ(ignored & (1UL << (SIGPIPE - 1)), 0UL) << line;
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,19 +1,16 @@
 #include "launcher_stylesheet.hpp"
 
-#include "temp_home.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace lumenpad {
 namespace {
 
 std::string golden(const char* name) {
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "data" / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return test::read_whole_file(std::filesystem::path(__FILE__).parent_path() / "data" / name);
 }
 
 // Byte-for-byte comparison that shows where the texts part; the stylesheet is
@@ -69,7 +66,7 @@ TEST(LauncherStylesheet, InksFollowTheBackgroundAndSurface) {
         << css;
 }
 
-class LauncherExtraStylesheet : public testing::TempHomeTest {};
+class LauncherExtraStylesheet : public test::TempHomeTest {};
 
 TEST_F(LauncherExtraStylesheet, ReadsThePaletteAnewOnEveryCall) {
     EXPECT_EQ(launcher_extra_stylesheet(), launcher_stylesheet(oriel::default_palette()));

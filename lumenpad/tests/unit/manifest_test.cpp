@@ -1,6 +1,6 @@
 #include "manifest.hpp"
 
-#include "temp_home.hpp"
+#include "lumenpad-test/temp_home.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -62,7 +62,7 @@ AppEntry entry(const std::string& name, const std::string& icon) {
     return app;
 }
 
-class ManifestFiles : public testing::TempHomeTest {};
+class ManifestFiles : public test::TempHomeTest {};
 
 TEST_F(ManifestFiles, LoadsFromTheCacheDirectory) {
     EXPECT_TRUE(load_manifest().empty());

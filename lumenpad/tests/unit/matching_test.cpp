@@ -1,18 +1,13 @@
 #include "matching.hpp"
 
+#include "../app_entries.hpp"
+
 #include <gtest/gtest.h>
 
 namespace lumenpad {
 namespace {
 
-AppEntry entry(std::string name, std::optional<std::string> wm_class = std::nullopt,
-               std::string exec = "true") {
-    AppEntry e;
-    e.name = std::move(name);
-    e.exec = std::move(exec);
-    e.startup_wm_class = std::move(wm_class);
-    return e;
-}
+using test::entry;
 
 struct TierCase {
     const char* query;

@@ -1,5 +1,7 @@
 #include "ordering.hpp"
 
+#include "../app_entries.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,13 +9,7 @@
 namespace lumenpad {
 namespace {
 
-AppEntry entry(std::string name, std::optional<std::string> wm_class = std::nullopt) {
-    AppEntry e;
-    e.name = std::move(name);
-    e.exec = "true";
-    e.startup_wm_class = std::move(wm_class);
-    return e;
-}
+using test::entry;
 
 std::vector<std::string> names(const std::vector<AppEntry>& entries) {
     std::vector<std::string> out;

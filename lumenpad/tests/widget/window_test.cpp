@@ -1,32 +1,29 @@
 // The launcher window against a real display: rows, filtering, sorting,
 // selection and the key table, driven through the handlers themselves.
+#include "window.hpp"
 #include "rows.hpp"
 #include "search.hpp"
-#include "window.hpp"
+
+#include "../app_entries.hpp"
+#include "lumenpad-test/scoped_env.hpp"
+#include "lumenpad-test/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 namespace lumenpad {
 namespace {
 
-AppEntry entry(std::string name, std::optional<std::string> wm_class = std::nullopt,
-               std::string exec = "true") {
-    AppEntry e;
-    e.name = std::move(name);
-    e.exec = std::move(exec);
-    e.startup_wm_class = std::move(wm_class);
-    return e;
-}
+using test::entry;
 
 // One registered application for the whole binary: windows need one, and
 // registering it initialises GTK.
 GtkApplication* test_application() {
     static GtkApplication* application = [] {
-        GtkApplication* app = gtk_application_new("com.velmora.lumenpad.WidgetTest", G_APPLICATION_NON_UNIQUE);
+        GtkApplication* app =
+            gtk_application_new("com.velmora.lumenpad.WidgetTest", G_APPLICATION_NON_UNIQUE);
         g_application_register(G_APPLICATION(app), nullptr, nullptr);
         return app;
     }();
@@ -42,10 +39,10 @@ class LauncherWindowTest : public testing::Test {
 protected:
     void open(std::vector<AppEntry> entries) {
         // Keep the launcher away from the real pid file and history.
-        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+        env_.set("XDG_RUNTIME_DIR", dir_.path());
         data_.entries = std::move(entries);
         data_.state = std::make_shared<LauncherState>();
-        data_.state->history.path = std::string(dir_) + "/history.json";
+        data_.state->history.path = dir_ / "history.json";
         built_ = build_window(test_application(), data_);
         gtk_window_present(built_.window);
         drain_main_context();
@@ -55,8 +52,6 @@ protected:
             gtk_window_destroy(built_.window);
             drain_main_context();
         }
-        std::string command = "rm -rf '" + dir_ + "'";
-        std::system(command.c_str());
     }
     void type(const char* text) {
         gtk_editable_set_text(built_.field, text);
@@ -83,10 +78,8 @@ protected:
         return row != nullptr ? row_entry(row)->name : "";
     }
 
-    std::string dir_ = [] {
-        char pattern[] = "/tmp/lumenpad-widget-XXXXXX";
-        return std::string(mkdtemp(pattern));
-    }();
+    test::TempDir dir_;
+    test::ScopedEnv env_;
     ActivationData data_;
     LauncherWindow built_{};
 };
@@ -102,7 +95,8 @@ TEST_F(LauncherWindowTest, BuildsOneRowPerEntryInInitialOrderWithTheFirstSelecte
     auto children = [&](int index) {
         GtkWidget* box = gtk_list_box_row_get_child(gtk_list_box_get_row_at_index(built_.list, index));
         int count = 0;
-        for (GtkWidget* child = gtk_widget_get_first_child(box); child; child = gtk_widget_get_next_sibling(child)) {
+        for (GtkWidget* child = gtk_widget_get_first_child(box); child;
+             child = gtk_widget_get_next_sibling(child)) {
             ++count;
         }
         return count;
@@ -206,7 +200,8 @@ TEST_P(KeystrokeTiming, ReportsTheCostOfOneKeystroke) {
         for (const char* query : queries) {
             const auto start = std::chrono::steady_clock::now();
             gtk_editable_set_text(built_.field, query);
-            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            times.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             drain_main_context();
         }
     }

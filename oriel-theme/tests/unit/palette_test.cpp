@@ -1,6 +1,8 @@
 #include "oriel-theme/palette.hpp"
 
-#include "../test_support.hpp"
+#include "lumenpad-test/scoped_env.hpp"
+#include "lumenpad-test/temp_dir.hpp"
+#include "user_without_home.hpp"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -11,9 +13,9 @@
 namespace oriel {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempDir;
-using testing::write_file;
+using lumenpad::test::ScopedEnv;
+using lumenpad::test::TempDir;
+using lumenpad::test::write_file;
 
 Palette defaults_with(const std::function<void(Palette&)>& edit) {
     Palette palette = default_palette();

@@ -1,6 +1,6 @@
 #include "oriel-theme/stylesheet.hpp"
 
-#include "../test_support.hpp"
+#include "lumenpad-test/files.hpp"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ std::vector<std::string> split_lines(const std::string& text) {
 }
 
 std::string golden(const char* name) {
-    return testing::read_whole_file(std::filesystem::path(__FILE__).parent_path() / "data" / name);
+    return lumenpad::test::read_whole_file(std::filesystem::path(__FILE__).parent_path() / "data" / name);
 }
 
 TEST(GenerateStylesheet, MatchesTheGoldenFileForTheDefaultPalette) {

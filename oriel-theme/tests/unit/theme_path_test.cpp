@@ -1,14 +1,16 @@
 #include "oriel-theme/theme_path.hpp"
 
-#include "../test_support.hpp"
+#include "lumenpad-test/scoped_env.hpp"
+#include "lumenpad-test/temp_dir.hpp"
+#include "user_without_home.hpp"
 
 #include <gtest/gtest.h>
 
 namespace oriel {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempDir;
+using lumenpad::test::ScopedEnv;
+using lumenpad::test::TempDir;
 
 class ThemeFilePath : public ::testing::Test {
 protected:

@@ -8,9 +8,9 @@
 namespace oriel {
 namespace {
 
+using lumenpad::test::write_file;
 using testing::drain_main_loop;
 using testing::wait_until;
-using testing::write_file;
 
 int calls = 0;
 

@@ -8,11 +8,11 @@
 namespace oriel {
 namespace {
 
+using lumenpad::test::write_file;
 using testing::contents;
 using testing::label_colour;
 using testing::serialised;
 using testing::wait_until;
-using testing::write_file;
 
 constexpr const char* red = "rgb(255,0,0)";
 constexpr const char* green = "rgb(0,255,0)";

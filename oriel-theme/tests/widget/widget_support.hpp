@@ -6,11 +6,13 @@
 #include "oriel-theme/theme.hpp"
 
 #include "../../src/gtk/css_compat.hpp"
-#include "../test_support.hpp"
+#include "lumenpad-test/scoped_env.hpp"
+#include "lumenpad-test/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -98,8 +100,8 @@ protected:
 
     std::string theme_file() const { return dir / "run/oriel/theme.css"; }
 
-    TempDir dir;
-    ScopedEnv env;
+    lumenpad::test::TempDir dir;
+    lumenpad::test::ScopedEnv env;
 };
 
 }  // namespace oriel::testing
