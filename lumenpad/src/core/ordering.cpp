@@ -15,7 +15,8 @@ bool is_word_byte(char c) {
 
 std::optional<size_t> rank_of(const MatchKeys& keys, const std::vector<std::string>& lowered_priority) {
     for (size_t k = 0; k < lowered_priority.size(); ++k) {
-        if (contains_word(keys.name, lowered_priority[k]) || contains_word(keys.wm_class, lowered_priority[k])) {
+        if (contains_word(keys.name, lowered_priority[k]) ||
+            contains_word(keys.wm_class, lowered_priority[k])) {
             return k;
         }
     }
@@ -120,13 +121,11 @@ void sort_initial(std::vector<AppEntry>& entries, const std::vector<std::string>
     entries = std::move(sorted);
 }
 
-int compare_for_query(MatchTier tier_a, const AppEntry& a, const MatchKeys& keys_a, MatchTier tier_b,
-                      const AppEntry& b, const MatchKeys& keys_b, const History& history) {
+int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& keys_a, MatchTier tier_b,
+                      std::uint32_t count_b, const MatchKeys& keys_b) {
     if (tier_a != tier_b) {
         return tier_a < tier_b ? -1 : 1;
     }
-    const auto count_a = launch_count(history, a.name);
-    const auto count_b = launch_count(history, b.name);
     if (count_a != count_b) {
         return count_a > count_b ? -1 : 1;
     }

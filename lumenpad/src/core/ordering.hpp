@@ -34,8 +34,8 @@ void sort_initial(std::vector<AppEntry>& entries, const std::vector<std::string>
 
 // Live order for a non-empty query: negative when `a` goes first, positive
 // when `b` does, 0 when tier, count and name key are all equal.
-int compare_for_query(MatchTier tier_a, const AppEntry& a, const MatchKeys& keys_a, MatchTier tier_b,
-                      const AppEntry& b, const MatchKeys& keys_b, const History& history);
+int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& keys_a, MatchTier tier_b,
+                      std::uint32_t count_b, const MatchKeys& keys_b);
 
 // Name keys compare by their UTF-8 bytes, unsigned.
 int compare_name_keys(std::string_view a, std::string_view b);

@@ -6,8 +6,16 @@ namespace lumenpad {
 
 namespace {
 
-constexpr char entry_key[] = "entry";
-constexpr char initial_order_key[] = "initial_order";
+// Quarks, so the sort function's look-ups skip interning the key names.
+GQuark entry_quark() {
+    static const GQuark quark = g_quark_from_static_string("entry");
+    return quark;
+}
+
+GQuark initial_order_quark() {
+    static const GQuark quark = g_quark_from_static_string("initial_order");
+    return quark;
+}
 constexpr int icon_size = 32;
 
 }  // namespace
@@ -59,15 +67,15 @@ GtkWidget* make_row(const AppEntry& entry) {
 
 void attach_row_data(GtkListBoxRow* row, const AppEntry& entry, std::uint32_t initial_order) {
     auto* data = new RowEntry{entry, match_keys(entry)};
-    g_object_set_data_full(G_OBJECT(row), entry_key, data,
-                           [](gpointer p) { delete static_cast<RowEntry*>(p); });
+    g_object_set_qdata_full(G_OBJECT(row), entry_quark(), data,
+                            [](gpointer p) { delete static_cast<RowEntry*>(p); });
     auto* order = g_new(guint32, 1);
     *order = initial_order;
-    g_object_set_data_full(G_OBJECT(row), initial_order_key, order, g_free);
+    g_object_set_qdata_full(G_OBJECT(row), initial_order_quark(), order, g_free);
 }
 
 RowEntry* row_data(GtkListBoxRow* row) {
-    return static_cast<RowEntry*>(g_object_get_data(G_OBJECT(row), entry_key));
+    return static_cast<RowEntry*>(g_object_get_qdata(G_OBJECT(row), entry_quark()));
 }
 
 std::optional<AppEntry> row_entry(GtkListBoxRow* row) {
@@ -78,7 +86,7 @@ std::optional<AppEntry> row_entry(GtkListBoxRow* row) {
 }
 
 std::optional<std::uint32_t> row_initial_order(GtkListBoxRow* row) {
-    const auto* order = static_cast<const guint32*>(g_object_get_data(G_OBJECT(row), initial_order_key));
+    const auto* order = static_cast<const guint32*>(g_object_get_qdata(G_OBJECT(row), initial_order_quark()));
     if (order == nullptr) {
         return std::nullopt;
     }

@@ -14,12 +14,14 @@
 namespace lumenpad {
 
 // What a row carries under "entry": its entry and the entry's lowered keys,
-// plus the sort tier of the query generation it was last computed for.
+// plus its sort tier and launch count as of the query generation they were
+// last computed for.
 struct RowEntry {
     AppEntry entry;
     MatchKeys keys;
     std::uint64_t tier_generation = 0;
     MatchTier tier = 0;
+    std::uint32_t launch_count = 0;
     // Whether the current query leaves the row visible; the list's filter.
     bool shown = true;
 };

@@ -12,13 +12,15 @@ namespace lumenpad {
 
 namespace {
 
-// The row's sort tier for the current query, computed once per edit.
-MatchTier current_sort_tier(RowEntry& row, const LauncherState& state) {
+// The row's sort tier and launch count, computed once per edit rather than at
+// every comparison; neither changes while the list is being sorted.
+const RowEntry& refresh_sort_keys(RowEntry& row, const LauncherState& state) {
     if (row.tier_generation != state.query_generation) {
         row.tier = sort_tier(state.lowered_query, row.keys);
+        row.launch_count = launch_count(state.history, row.entry.name);
         row.tier_generation = state.query_generation;
     }
-    return row.tier;
+    return row;
 }
 
 // Keeps the selected row inside the scrolled window's view.
@@ -113,8 +115,9 @@ int compare_rows(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data) {
     if (e1 == nullptr || e2 == nullptr) {
         return 0;
     }
-    return compare_for_query(current_sort_tier(*e1, state), e1->entry, e1->keys, current_sort_tier(*e2, state),
-                             e2->entry, e2->keys, state.history);
+    const RowEntry& r1 = refresh_sort_keys(*e1, state);
+    const RowEntry& r2 = refresh_sort_keys(*e2, state);
+    return compare_for_query(r1.tier, r1.launch_count, r1.keys, r2.tier, r2.launch_count, r2.keys);
 }
 
 void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher) {

@@ -29,8 +29,8 @@ void filter_rows(GtkEditable* field, FilterData* data);
 int compare_rows(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data);
 
 // "key-pressed" of the window's capture-phase key controller.
-gboolean on_key_pressed(GtkEventControllerKey* controller, guint keyval, guint keycode, GdkModifierType modifiers,
-                        KeyData* data);
+gboolean on_key_pressed(GtkEventControllerKey* controller, guint keyval, guint keycode,
+                        GdkModifierType modifiers, KeyData* data);
 
 // "row-activated" of the list.
 void on_row_activated(GtkListBox* list, GtkListBoxRow* row, KeyData* data);

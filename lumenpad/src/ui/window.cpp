@@ -102,7 +102,8 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
         attach_row_data(GTK_LIST_BOX_ROW(row), entry, index++);
         gtk_list_box_append(GTK_LIST_BOX(list), row);
     }
-    gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_rows, new std::shared_ptr<LauncherState>(data.state),
+    gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_rows,
+                               new std::shared_ptr<LauncherState>(data.state),
                                [](gpointer p) { delete static_cast<std::shared_ptr<LauncherState>*>(p); });
     gtk_list_box_set_filter_func(GTK_LIST_BOX(list), row_filter, nullptr, nullptr);
     if (GtkListBoxRow* first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), 0)) {
@@ -117,7 +118,8 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
 
     GtkEventController* keys = gtk_event_controller_key_new();
     gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_CAPTURE);
-    connect_owned(keys, "key-pressed", on_key_pressed, new KeyData{data.state, close_launcher, GTK_LIST_BOX(list)});
+    connect_owned(keys, "key-pressed", on_key_pressed,
+                  new KeyData{data.state, close_launcher, GTK_LIST_BOX(list)});
     gtk_widget_add_controller(window, keys);
 
     connect_owned(list, "row-activated", on_row_activated,

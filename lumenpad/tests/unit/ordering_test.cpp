@@ -106,7 +106,8 @@ TEST(CompareForQuery, TierFirstThenCountThenName) {
     auto cmp = [&](const AppEntry& x, const AppEntry& y) {
         const auto kx = match_keys(x);
         const auto ky = match_keys(y);
-        return compare_for_query(sort_tier("fire", kx), x, kx, sort_tier("fire", ky), y, ky, history);
+        return compare_for_query(sort_tier("fire", kx), launch_count(history, x.name), kx,
+                                 sort_tier("fire", ky), launch_count(history, y.name), ky);
     };
     // Tier 0 beats tier 1 however often the latter was launched.
     EXPECT_LT(cmp(a, b), 0);
