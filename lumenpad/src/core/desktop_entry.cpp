@@ -193,6 +193,11 @@ std::optional<RawEntry> read_raw_entry(const std::string& path) {
             start = end + 1;
         }
         partial.append(chunk.substr(start));
+        // A regular file reads short only at its end: stop here rather than
+        // pay for one more call that would return nothing.
+        if (static_cast<size_t>(count) < buffer.size()) {
+            break;
+        }
     }
     if (!partial.empty()) {
         read_line(partial, raw);
