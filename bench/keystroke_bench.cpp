@@ -6,6 +6,7 @@
 #include "search.hpp"
 #include "synthetic_catalogue.hpp"
 #include "theming.hpp"
+#include "typing.hpp"
 #include "window.hpp"
 
 #include <benchmark/benchmark.h>
@@ -102,7 +103,7 @@ public:
         times_.done = false;
         const double start_cpu_ms = thread_cpu_ms();
         const auto start = Clock::now();
-        gtk_editable_set_text(built_.field, text);
+        lumenpad::test::type_step(built_.field, text);
         return {Clock::now() - start, thread_cpu_ms() - start_cpu_ms};
     }
 
