@@ -1,7 +1,7 @@
 #include "lumenpad-shared/text.hpp"
 
-#include <unicode/casemap.h>
 #include <unicode/bytestream.h>
+#include <unicode/casemap.h>
 #include <unicode/utf8.h>
 
 #include <cstdint>
@@ -12,8 +12,8 @@ namespace {
 
 bool is_white_space(UChar32 c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+           c == 0x3000;
 }
 
 }  // namespace
@@ -103,8 +103,8 @@ std::string lower(std::string_view text) {
     std::string mapped;
     icu::StringByteSink<std::string> sink(&mapped);
     UErrorCode status = U_ZERO_ERROR;
-    icu::CaseMap::utf8ToLower("", 0, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())),
-                              sink, nullptr, status);
+    icu::CaseMap::utf8ToLower("", 0, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), sink,
+                              nullptr, status);
     return U_SUCCESS(status) ? mapped : out;
 }
 

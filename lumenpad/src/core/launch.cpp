@@ -17,14 +17,15 @@ namespace lumenpad {
 
 namespace {
 
-constexpr std::array<const char*, 6> terminal_candidates{"foot", "kitty", "alacritty", "wezterm", "ghostty",
-                                                         "xterm"};
+constexpr std::array<const char*, 6> terminal_candidates{"foot",    "kitty",   "alacritty",
+                                                         "wezterm", "ghostty", "xterm"};
 
 bool found_in_path(std::string_view path, std::string_view name) {
     size_t start = 0;
     while (true) {
         const size_t end = path.find(':', start);
-        const auto dir = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        const auto dir =
+            path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         struct stat st {};
         if (::stat(join_path(dir, name).c_str(), &st) == 0) {
             return true;

@@ -20,8 +20,8 @@ inline constexpr MatchTier subsequence_tier = 4;
 // The lowered texts of an entry that matching and ordering compare; computed
 // once per entry, so a keystroke lowers only the query.
 struct MatchKeys {
-    std::string name;       // lower(name)
-    std::string wm_class;   // lower(startup_wm_class), empty when absent
+    std::string name;      // lower(name)
+    std::string wm_class;  // lower(startup_wm_class), empty when absent
 };
 MatchKeys match_keys(const AppEntry& entry);
 
