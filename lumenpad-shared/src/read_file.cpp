@@ -35,10 +35,13 @@ std::optional<std::string> read_all(const UniqueFd& fd, int& error) {
         error = errno;
         return std::nullopt;
     }
-    std::string data;
-    // Files can grow while we read them; st_size is only a hint.
-    data.resize(static_cast<size_t>(st.st_size) < max_file_size ? static_cast<size_t>(st.st_size) + 1
-                                                                : max_file_size + 1);
+    if (static_cast<size_t>(st.st_size) > max_file_size) {
+        error = EFBIG;
+        return std::nullopt;
+    }
+    // Files can grow while we read them; st_size is only a hint, and the
+    // bound is checked again as the data comes in.
+    std::string data(static_cast<size_t>(st.st_size) + 1, '\0');
     size_t used = 0;
     while (true) {
         if (used == data.size()) {
