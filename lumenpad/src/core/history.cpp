@@ -1,6 +1,7 @@
 #include "history.hpp"
 
 #include "dirs.hpp"
+#include "lumenpad-shared/json.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
@@ -178,7 +179,7 @@ History load_history(std::string path) {
 
 std::optional<HistoryCounts> parse_history_counts(std::string_view text) {
     CountsReader reader;
-    if (!nlohmann::json::sax_parse(text, &reader)) {
+    if (!sax_parse_json(text, &reader)) {
         return std::nullopt;
     }
     return std::move(reader.counts);

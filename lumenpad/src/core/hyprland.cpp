@@ -1,6 +1,7 @@
 #include "hyprland.hpp"
 
 #include "lumenpad-shared/env.hpp"
+#include "lumenpad-shared/json.hpp"
 #include "lumenpad-shared/text.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
 
@@ -172,12 +173,12 @@ std::optional<std::string> workspace_name_from_reply(std::string_view reply) {
     if (!is_valid_utf8(reply)) {
         return std::nullopt;
     }
-    const auto value = nlohmann::json::parse(reply, nullptr, false);
-    if (!value.is_object()) {
+    const auto value = parse_json(reply);
+    if (!value || !value->is_object()) {
         return std::nullopt;
     }
-    const auto name = value.find("name");
-    if (name == value.end() || !name->is_string()) {
+    const auto name = value->find("name");
+    if (name == value->end() || !name->is_string()) {
         return std::nullopt;
     }
     return name->get<std::string>();

@@ -1,6 +1,7 @@
 #include "manifest.hpp"
 
 #include "dirs.hpp"
+#include "lumenpad-shared/json.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 
@@ -65,13 +66,9 @@ bool file_exists(const std::string& path) {
 }  // namespace
 
 Manifest parse_manifest(std::string_view text) {
-    // The JSON reader would skip a byte-order mark, which is no JSON white space.
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        return {};
-    }
     Manifest manifest;
     ManifestReader reader(manifest);
-    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &reader)) {
+    if (!sax_parse_json(text, &reader)) {
         return {};
     }
     return manifest;

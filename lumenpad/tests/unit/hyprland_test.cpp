@@ -199,6 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"bare_string", R"("code")", std::nullopt}, ReplyCase{"empty", "", std::nullopt},
         ReplyCase{"trailing_text", R"({"name":"code"} ok)", std::nullopt},
         ReplyCase{"truncated", R"({"name":"code")", std::nullopt},
+        ReplyCase{"byte_order_mark", "\xEF\xBB\xBF{\"name\":\"code\"}", std::nullopt},
         ReplyCase{"invalid_utf8", "{\"name\":\"caf\xE9\"}", std::nullopt},
         ReplyCase{"invalid_utf8_elsewhere", "{\"name\":\"code\",\"title\":\"\xFF\"}", std::nullopt}),
     [](const auto& info) { return std::string(info.param.what); });

@@ -1,5 +1,6 @@
 #include "oriel-theme/palette.hpp"
 
+#include "lumenpad-shared/json.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 
@@ -236,12 +237,8 @@ std::optional<std::string> user_cache_dir() {
 }
 
 std::optional<Palette> parse_wal_colors(std::string_view text) {
-    // The JSON reader would skip a byte-order mark, which is no JSON white space.
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        return std::nullopt;
-    }
     WalColorsReader reader;
-    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &reader)) {
+    if (!lumenpad::sax_parse_json(text, &reader)) {
         return std::nullopt;
     }
     return std::move(reader).palette();
