@@ -23,11 +23,12 @@ const RowEntry& refresh_sort_keys(RowEntry& row, const LauncherState& state) {
     return row;
 }
 
-// Keeps the selected row inside the scrolled window's view.
+// Keeps a newly selected row (if any) inside the scrolled window's view.
 void scroll_to_row(GtkListBox* list, GtkListBoxRow* row) {
     GtkAdjustment* adjustment = gtk_list_box_get_adjustment(list);
     graphene_rect_t bounds;
-    if (adjustment == nullptr || !gtk_widget_compute_bounds(GTK_WIDGET(row), GTK_WIDGET(list), &bounds)) {
+    if (row == nullptr || adjustment == nullptr ||
+        !gtk_widget_compute_bounds(GTK_WIDGET(row), GTK_WIDGET(list), &bounds)) {
         return;
     }
     const double top = bounds.origin.y;
@@ -43,22 +44,18 @@ void scroll_to_row(GtkListBox* list, GtkListBoxRow* row) {
 
 }  // namespace
 
-void select_first_shown(GtkListBox* list, int from, int step) {
+GtkListBoxRow* select_first_shown(GtkListBox* list, int from, int step) {
     for (int i = from; i >= 0; i += step) {
         GtkListBoxRow* row = gtk_list_box_get_row_at_index(list, i);
         if (row == nullptr) {
-            return;
+            return nullptr;
         }
         if (row_shown(row)) {
-            select_row(list, row);
-            return;
+            gtk_list_box_select_row(list, row);
+            return row;
         }
     }
-}
-
-void select_row(GtkListBox* list, GtkListBoxRow* row) {
-    gtk_list_box_select_row(list, row);
-    scroll_to_row(list, row);
+    return nullptr;
 }
 
 void filter_rows(GtkEditable* field, FilterData* data) {
@@ -99,7 +96,14 @@ void filter_rows(GtkEditable* field, FilterData* data) {
     gtk_list_box_invalidate_sort(data->list);
     gtk_widget_set_visible(GTK_WIDGET(data->list), TRUE);
 
-    select_first_shown(data->list, 0, 1);
+    // The best row now leads the list; the rows' places on screen are only
+    // worked out at the next frame, so scroll to the top rather than to where
+    // that row used to be.
+    if (select_first_shown(data->list, 0, 1) != nullptr) {
+        if (GtkAdjustment* adjustment = gtk_list_box_get_adjustment(data->list)) {
+            gtk_adjustment_set_value(adjustment, gtk_adjustment_get_lower(adjustment));
+        }
+    }
 }
 
 int compare_rows(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data) {
@@ -146,12 +150,14 @@ gboolean on_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifier
             return GDK_EVENT_STOP;
         case GDK_KEY_Up:
             if (GtkListBoxRow* selected = gtk_list_box_get_selected_row(list)) {
-                select_first_shown(list, gtk_list_box_row_get_index(selected) - 1, -1);
+                scroll_to_row(list, select_first_shown(list, gtk_list_box_row_get_index(selected) - 1, -1));
             }
             return GDK_EVENT_STOP;
         case GDK_KEY_Down: {
             GtkListBoxRow* selected = gtk_list_box_get_selected_row(list);
-            select_first_shown(list, selected != nullptr ? gtk_list_box_row_get_index(selected) + 1 : 0, 1);
+            scroll_to_row(list,
+                          select_first_shown(
+                              list, selected != nullptr ? gtk_list_box_row_get_index(selected) + 1 : 0, 1));
             return GDK_EVENT_STOP;
         }
         default:

@@ -39,10 +39,7 @@ void on_row_activated(GtkListBox* list, GtkListBoxRow* row, KeyData* data);
 void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher);
 
 // Selects the first row on view from index `from` on, stepping by `step`
-// (1 or -1); does nothing when it reaches either end of the list first.
-void select_first_shown(GtkListBox* list, int from, int step);
-
-// Selects the row and scrolls the list so that it can be seen.
-void select_row(GtkListBox* list, GtkListBoxRow* row);
+// (1 or -1), and returns it; nothing when it reaches either end first.
+GtkListBoxRow* select_first_shown(GtkListBox* list, int from, int step);
 
 }  // namespace lumenpad

@@ -90,6 +90,30 @@ class WindowTest(LauncherTestCase):
         self.home.wait_for_calls("zulu-also")
         self.assertEqual(self.home.calls("zulu-mid"), [])
 
+    def test_the_list_scrolls_to_keep_the_selection_in_view(self):
+        for i in range(20):
+            self.home.stub(f"zulu-{i:02}")
+            self.home.write_desktop_entry(f"Zulu {i:02}", f"zulu-{i:02}")
+        launcher, _ = self.open_launcher()
+        self.session.type_text("zulu")
+        for _ in range(15):
+            self.session.press("Down")
+        # Twenty rows overflow the 480-pixel list; the selected row, drawn in
+        # the surface colour, must still be on view.
+        list_top = PANEL_TOP + 60
+
+        def selection_on_view():
+            # Once the moves have been drawn the first row is no longer the
+            # selected one, and some other row on view is.
+            shot = self.session.screenshot()
+            selected = sum(shot.pixel(FIRST_ROW[0], y) == FIELD for y in range(list_top, list_top + 480))
+            return shot.pixel(*FIRST_ROW) != FIELD and selected > 20
+
+        wait_for(selection_on_view, TIMEOUT, message="the selected row on view")
+        self.session.press("Return")
+        self.assertEqual(launcher.wait_exit(TIMEOUT), 0)
+        self.home.wait_for_calls("zulu-15")
+
     def test_escape_closes_without_launching(self):
         self.home.stub("zulu-esc")
         self.home.write_desktop_entry("Zulu Esc", "zulu-esc")
