@@ -94,13 +94,7 @@ class ConfigTest(LauncherTestCase):
         """Runs the launcher, types query and presses Return; returns the
         launcher and the program that it started."""
         before = {program: len(self.home.calls(program)) for program in self.stubs}
-        launcher = self.start_launcher(env=env)
-        launcher.wait_for_surface()
-        if query:
-            self.session.type_text(query)
-        self.session.press("Return")
-        self.assertEqual(launcher.wait_exit(), 0)
-        launcher.wait_for_no_surface()
+        launcher = self.launch_once(query, env=env)
 
         def new_calls():
             return {program: self.home.calls(program)[before[program]:] for program in self.stubs

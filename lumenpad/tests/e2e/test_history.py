@@ -33,33 +33,22 @@ class HistoryTest(LauncherTestCase):
         os.makedirs(self.cache)
         self.history = os.path.join(self.cache, "history.json")
 
-    def launch(self, query="", binary=None):
-        """One launcher run: type query, press Return, wait until it has gone."""
-        launcher = self.start_launcher(binary=binary)
-        launcher.wait_for_surface()
-        if query:
-            self.session.type_text(query)
-        self.session.press("Return")
-        self.assertEqual(launcher.wait_exit(), 0)
-        launcher.wait_for_no_surface()
-        return launcher
-
     def read_history(self, path=None):
         with open(path or self.history, "rb") as f:
             return f.read()
 
     def test_two_launches_count_two_and_put_the_application_first(self):
         zulu_path = self.stubs[ZULU[1]]
-        self.launch("zulu")
+        self.launch_once("zulu")
         self.assertEqual(self.home.wait_for_calls(ZULU[1], 1), [[zulu_path]])
         self.assertEqual(self.read_history(), b'{"Zulu Probe":1}')
 
-        self.launch("zulu")
+        self.launch_once("zulu")
         self.home.wait_for_calls(ZULU[1], 2)
         self.assertEqual(self.read_history(), b'{"Zulu Probe":2}')
 
         # Empty query: the first row, which the counts now decide.
-        self.launch()
+        self.launch_once()
         self.assertEqual(self.home.wait_for_calls(ZULU[1], 3)[2], [zulu_path])
         self.assertEqual(self.home.calls(ALPHA[1]), [])
         self.assertEqual(self.read_history(), b'{"Zulu Probe":3}')
@@ -67,7 +56,7 @@ class HistoryTest(LauncherTestCase):
     def test_other_members_are_written_back_with_their_old_counts(self):
         with open(self.history, "w") as f:
             f.write(' {\n  "Gone \\"App\\"" : 7 ,\n  "Zulu Probe": 0 }\n')
-        self.launch("zulu")
+        self.launch_once("zulu")
         self.home.wait_for_calls(ZULU[1], 1)
         members = ['"Gone \\"App\\"":7', '"Zulu Probe":1']
         self.assertIn(self.read_history().decode(),
@@ -94,7 +83,7 @@ class HistoryTest(LauncherTestCase):
         os.chmod(wrapper, 0o755)
 
         zulu_path = self.stubs[ZULU[1]]
-        self.launch("zulu", binary=wrapper)
+        self.launch_once("zulu", binary=wrapper)
         self.assertEqual(self.home.wait_for_calls(ZULU[1], 1), [[zulu_path]])
         self.assertEqual(self.read_history(), original)
         self.assertEqual(os.listdir(self.cache), ["history.json"], "a partial file was left behind")
@@ -108,7 +97,7 @@ class HistoryTest(LauncherTestCase):
         link = os.path.join("..", "..", "kept", "counts.json")
         os.symlink(link, self.history)
 
-        self.launch("zulu")
+        self.launch_once("zulu")
         self.home.wait_for_calls(ZULU[1], 1)
         self.assertTrue(os.path.islink(self.history))
         self.assertEqual(os.readlink(self.history), link)

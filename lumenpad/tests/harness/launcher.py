@@ -188,6 +188,18 @@ class LauncherTestCase(unittest.TestCase):
         self._launchers.append(launcher)
         return launcher.start()
 
+    def launch_once(self, query="", env=None, binary=None):
+        """One launcher run: waits for its panel, types query, presses Return,
+        and waits until it has exited 0 and its panel has gone."""
+        launcher = self.start_launcher(env=env, binary=binary)
+        launcher.wait_for_surface()
+        if query:
+            self.session.type_text(query)
+        self.session.press("Return")
+        self.assertEqual(launcher.wait_exit(), 0)
+        launcher.wait_for_no_surface()
+        return launcher
+
     @property
     def pid_file(self):
         return os.path.join(self.session.runtime_dir, "lumenpad.pid")
