@@ -64,23 +64,23 @@ void filter_rows(GtkEditable* field, FilterData* data) {
     state.lowered_query = lower(state.current_query);
     ++state.query_generation;
 
-    std::vector<GtkListBoxRow*> rows;
+    std::vector<RowEntry*> entries;
     std::vector<std::optional<MatchTier>> tiers;
     for (int i = 0;; ++i) {
         GtkListBoxRow* row = gtk_list_box_get_row_at_index(data->list, i);
         if (row == nullptr) {
             break;
         }
-        rows.push_back(row);
-        const RowEntry* entry = row_data(row);
+        RowEntry* entry = row_data(row);
+        entries.push_back(entry);
         tiers.push_back(entry != nullptr
                             ? match_tier(state.current_query, state.lowered_query, entry->entry, entry->keys)
                             : std::nullopt);
     }
     const std::vector<bool> visible = visible_rows(tiers);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (RowEntry* entry = row_data(rows[i])) {
-            entry->shown = visible[i];
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i] != nullptr) {
+            entries[i]->shown = visible[i];
         }
     }
 
