@@ -66,7 +66,8 @@ GtkWidget* make_row(const AppEntry& entry) {
 }
 
 void attach_row_data(GtkListBoxRow* row, const AppEntry& entry, std::uint32_t initial_order) {
-    auto* data = new RowEntry{entry, match_keys(entry)};
+    auto* data = new RowEntry{entry, match_keys(entry), initial_order};
+    data->place = initial_order;
     g_object_set_qdata_full(G_OBJECT(row), entry_quark(), data,
                             [](gpointer p) { delete static_cast<RowEntry*>(p); });
     auto* order = g_new(guint32, 1);

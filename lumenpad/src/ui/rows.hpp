@@ -19,11 +19,15 @@ namespace lumenpad {
 struct RowEntry {
     AppEntry entry;
     MatchKeys keys;
+    // The same number as the row's "initial_order".
+    std::uint32_t initial_order = 0;
     std::uint64_t tier_generation = 0;
     MatchTier tier = 0;
     std::uint32_t launch_count = 0;
     // Whether the current query leaves the row visible; the list's filter.
     bool shown = true;
+    // The row's place in the list for the current query; the list's sort.
+    std::uint32_t place = 0;
 };
 
 GtkWidget* make_icon(const std::string& icon, const std::optional<std::string>& icon_path);

@@ -5,6 +5,7 @@
 #include "ordering.hpp"
 #include "rows.hpp"
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -78,23 +79,32 @@ void filter_rows(GtkEditable* field, FilterData* data) {
                             : std::nullopt);
     }
     const std::vector<bool> visible = visible_rows(tiers);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i] != nullptr) {
-            entries[i]->shown = visible[i];
+
+    std::vector<std::size_t> shown;
+    std::vector<std::size_t> hidden;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i] == nullptr) {
+            continue;
         }
+        entries[i]->shown = visible[i];
+        (visible[i] ? shown : hidden).push_back(i);
+    }
+    // Sorted from the list's present order, so rows that compare equal keep
+    // their places relative to each other.
+    std::stable_sort(shown.begin(), shown.end(),
+                     [&](std::size_t a, std::size_t b) { return compare_rows(*entries[a], *entries[b], state) < 0; });
+    const std::vector<std::size_t> order = interleave_hidden(shown, hidden);
+    for (std::size_t place = 0; place < order.size(); ++place) {
+        entries[order[place]]->place = static_cast<std::uint32_t>(place);
     }
 
-    // Rows are hidden through the list's filter, which flips them in one pass.
-    // Hiding them one by one as widgets would, for every row, walk the list
-    // and its style nodes to the nearest shown neighbours, and a keystroke
-    // would grow with the square of the catalogue. For the same reason the
-    // list is out of view while it filters and sorts (no frame is drawn in
-    // between): a visible list re-examines every row's neighbours after each
-    // of the two, and showing it again does so only once.
-    gtk_widget_set_visible(GTK_WIDGET(data->list), FALSE);
+    // The list applies its filter (rows flip one by one, only those that
+    // change are mapped or unmapped) and then its sort, which only compares
+    // the places given above. With nothing shown the order is moot.
     gtk_list_box_invalidate_filter(data->list);
-    gtk_list_box_invalidate_sort(data->list);
-    gtk_widget_set_visible(GTK_WIDGET(data->list), TRUE);
+    if (!shown.empty()) {
+        gtk_list_box_invalidate_sort(data->list);
+    }
 
     // The best row now leads the list; the rows' places on screen are only
     // worked out at the next frame, so scroll to the top rather than to where
@@ -106,22 +116,24 @@ void filter_rows(GtkEditable* field, FilterData* data) {
     }
 }
 
-int compare_rows(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data) {
-    const LauncherState& state = **static_cast<std::shared_ptr<LauncherState>*>(data);
+int compare_rows(RowEntry& row1, RowEntry& row2, const LauncherState& state) {
     if (state.current_query.empty()) {
-        constexpr auto missing = std::numeric_limits<std::uint32_t>::max();
-        const auto order1 = row_initial_order(row1).value_or(missing);
-        const auto order2 = row_initial_order(row2).value_or(missing);
+        const auto order1 = row1.initial_order;
+        const auto order2 = row2.initial_order;
         return order1 < order2 ? -1 : (order1 > order2 ? 1 : 0);
     }
-    RowEntry* e1 = row_data(row1);
-    RowEntry* e2 = row_data(row2);
-    if (e1 == nullptr || e2 == nullptr) {
-        return 0;
-    }
-    const RowEntry& r1 = refresh_sort_keys(*e1, state);
-    const RowEntry& r2 = refresh_sort_keys(*e2, state);
+    const RowEntry& r1 = refresh_sort_keys(row1, state);
+    const RowEntry& r2 = refresh_sort_keys(row2, state);
     return compare_for_query(r1.tier, r1.launch_count, r1.keys, r2.tier, r2.launch_count, r2.keys);
+}
+
+int compare_row_places(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer) {
+    constexpr auto last = std::numeric_limits<std::uint64_t>::max();
+    const RowEntry* e1 = row_data(row1);
+    const RowEntry* e2 = row_data(row2);
+    const std::uint64_t place1 = e1 != nullptr ? e1->place : last;
+    const std::uint64_t place2 = e2 != nullptr ? e2->place : last;
+    return place1 < place2 ? -1 : (place1 > place2 ? 1 : 0);
 }
 
 void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher) {

@@ -4,6 +4,7 @@
 
 #include "app_entry.hpp"
 #include "launcher_state.hpp"
+#include "rows.hpp"
 
 #include <gtk/gtk.h>
 
@@ -25,8 +26,13 @@ struct KeyData {
 // "changed" of the search field.
 void filter_rows(GtkEditable* field, FilterData* data);
 
-// The list's sort function; `data` is a std::shared_ptr<LauncherState>*.
-int compare_rows(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data);
+// The order of two rows under the current query: the initial order while
+// the query is empty, otherwise tier, launch count and lowered name.
+int compare_rows(RowEntry& row1, RowEntry& row2, const LauncherState& state);
+
+// The list's sort function: the places that the last edit gave the rows.
+// Rows without an entry go last.
+int compare_row_places(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data);
 
 // "key-pressed" of the window's capture-phase key controller.
 gboolean on_key_pressed(GtkEventControllerKey* controller, guint keyval, guint keycode,

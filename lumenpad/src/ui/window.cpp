@@ -102,9 +102,7 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
         attach_row_data(GTK_LIST_BOX_ROW(row), entry, index++);
         gtk_list_box_append(GTK_LIST_BOX(list), row);
     }
-    gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_rows,
-                               new std::shared_ptr<LauncherState>(data.state),
-                               [](gpointer p) { delete static_cast<std::shared_ptr<LauncherState>*>(p); });
+    gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_row_places, nullptr, nullptr);
     gtk_list_box_set_filter_func(GTK_LIST_BOX(list), row_filter, nullptr, nullptr);
     if (GtkListBoxRow* first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), 0)) {
         gtk_list_box_select_row(GTK_LIST_BOX(list), first);
