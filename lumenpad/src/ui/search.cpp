@@ -91,8 +91,9 @@ void filter_rows(GtkEditable* field, FilterData* data) {
     }
     // Sorted from the list's present order, so rows that compare equal keep
     // their places relative to each other.
-    std::stable_sort(shown.begin(), shown.end(),
-                     [&](std::size_t a, std::size_t b) { return compare_rows(*entries[a], *entries[b], state) < 0; });
+    std::stable_sort(shown.begin(), shown.end(), [&](std::size_t a, std::size_t b) {
+        return compare_rows(*entries[a], *entries[b], state) < 0;
+    });
     const std::vector<std::size_t> order = interleave_hidden(shown, hidden);
     for (std::size_t place = 0; place < order.size(); ++place) {
         entries[order[place]]->place = static_cast<std::uint32_t>(place);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -161,6 +162,30 @@ TEST_F(LauncherWindowTest, AQueryThatMatchesNothingHidesEveryRow) {
     // Return finds nothing to start once the selection is gone or hidden, and
     // is consumed either way.
     EXPECT_EQ(press(GDK_KEY_Return), GDK_EVENT_STOP);
+}
+
+// The list re-examines every row's neighbours after each edit; hidden rows in
+// one long run would make that grow with the square of their number.
+TEST_F(LauncherWindowTest, HiddenRowsSitInShortRunsBetweenTheShownOnes) {
+    std::vector<AppEntry> entries;
+    for (int i = 0; i < 200; ++i) {
+        entries.push_back(entry((i % 50 == 7 ? "Probe " : "Other ") + std::to_string(i)));
+    }
+    open(std::move(entries));
+    type("probe");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"Probe 107", "Probe 157", "Probe 57", "Probe 7"}));
+    EXPECT_EQ(selected(), "Probe 107");
+
+    int rows = 0;
+    int run = 0;
+    int longest_run = 0;
+    for (; GtkListBoxRow* row = gtk_list_box_get_row_at_index(built_.list, rows); ++rows) {
+        run = row_shown(row) ? 0 : run + 1;
+        longest_run = std::max(longest_run, run);
+    }
+    EXPECT_EQ(rows, 200);
+    // 196 hidden rows over the 5 gaps around 4 shown ones.
+    EXPECT_LE(longest_run, 40);
 }
 
 TEST_F(LauncherWindowTest, AnEmptyCatalogueStillTakesInput) {
