@@ -1,21 +1,12 @@
 /* The floor that bench/startup measures the launcher against: the least a
  * GTK 4 program does to show a full-output overlay on a layer-shell surface
  * with a centred 600x400 box. It runs until it is terminated. */
-#include <gtk/gtk.h>
-#include <gtk4-layer-shell.h>
+#include "overlay_window.h"
 
 int main(void) {
     gtk_init();
 
-    GtkWidget* window = gtk_window_new();
-    GtkWindow* layer = GTK_WINDOW(window);
-    gtk_layer_init_for_window(layer);
-    gtk_layer_set_namespace(layer, "lumenpad-bench-floor");
-    gtk_layer_set_layer(layer, GTK_LAYER_SHELL_LAYER_OVERLAY);
-    gtk_layer_set_anchor(layer, GTK_LAYER_SHELL_EDGE_TOP, TRUE);
-    gtk_layer_set_anchor(layer, GTK_LAYER_SHELL_EDGE_BOTTOM, TRUE);
-    gtk_layer_set_anchor(layer, GTK_LAYER_SHELL_EDGE_LEFT, TRUE);
-    gtk_layer_set_anchor(layer, GTK_LAYER_SHELL_EDGE_RIGHT, TRUE);
+    GtkWindow* layer = bench_overlay_window("lumenpad-bench-floor");
 
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_widget_set_size_request(box, 600, 400);

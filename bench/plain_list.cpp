@@ -6,8 +6,7 @@
 #include "catalogue.hpp"
 #include "lumenpad-shared/text.hpp"
 
-#include <gtk/gtk.h>
-#include <gtk4-layer-shell.h>
+#include "overlay_window.h"
 
 #include <string>
 #include <vector>
@@ -40,16 +39,9 @@ int main() {
     const std::vector<lumenpad::AppEntry> entries = lumenpad::scan_applications();
     gtk_init();
 
-    GtkWidget* window = gtk_window_new();
-    GtkWindow* layer = GTK_WINDOW(window);
-    gtk_layer_init_for_window(layer);
-    gtk_layer_set_namespace(layer, "lumenpad-bench-plain-list");
-    gtk_layer_set_layer(layer, GTK_LAYER_SHELL_LAYER_OVERLAY);
+    GtkWindow* layer = bench_overlay_window("lumenpad-bench-plain-list");
+    GtkWidget* window = GTK_WIDGET(layer);
     gtk_layer_set_keyboard_mode(layer, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
-    for (auto edge : {GTK_LAYER_SHELL_EDGE_TOP, GTK_LAYER_SHELL_EDGE_BOTTOM, GTK_LAYER_SHELL_EDGE_LEFT,
-                      GTK_LAYER_SHELL_EDGE_RIGHT}) {
-        gtk_layer_set_anchor(layer, edge, TRUE);
-    }
 
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_widget_set_size_request(column, 600, -1);
