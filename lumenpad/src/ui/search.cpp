@@ -82,29 +82,44 @@ void filter_rows(GtkEditable* field, FilterData* data) {
 
     std::vector<std::size_t> shown;
     std::vector<std::size_t> hidden;
+    bool visibility_changed = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i] == nullptr) {
             continue;
         }
+        visibility_changed = visibility_changed || entries[i]->shown != visible[i];
         entries[i]->shown = visible[i];
         (visible[i] ? shown : hidden).push_back(i);
     }
-    // Sorted from the list's present order, so rows that compare equal keep
-    // their places relative to each other.
-    std::stable_sort(shown.begin(), shown.end(), [&](std::size_t a, std::size_t b) {
-        return compare_rows(*entries[a], *entries[b], state) < 0;
-    });
-    const std::vector<std::size_t> order = interleave_hidden(shown, hidden);
-    for (std::size_t place = 0; place < order.size(); ++place) {
-        entries[order[place]]->place = static_cast<std::uint32_t>(place);
+
+    // The list applies its filter: rows flip one by one, and only those that
+    // change are mapped or unmapped. Each pass of the list's own also walks
+    // back from every hidden row to the nearest shown one, so it is left out
+    // when it would change nothing (more letters after a query that matches
+    // nothing, say).
+    if (visibility_changed) {
+        gtk_list_box_invalidate_filter(data->list);
     }
 
-    // The list applies its filter (rows flip one by one, only those that
-    // change are mapped or unmapped) and then its sort, which only compares
-    // the places given above. With nothing shown the order is moot.
-    gtk_list_box_invalidate_filter(data->list);
+    // With rows on view the list takes its new order; its sort function only
+    // compares the places given here. With nothing shown the order is moot,
+    // and the rows keep the places they have in the list.
     if (!shown.empty()) {
-        gtk_list_box_invalidate_sort(data->list);
+        // Sorted from the list's present order, so rows that compare equal
+        // keep their places relative to each other.
+        std::stable_sort(shown.begin(), shown.end(), [&](std::size_t a, std::size_t b) {
+            return compare_rows(*entries[a], *entries[b], state) < 0;
+        });
+        const std::vector<std::size_t> order = interleave_hidden(shown, hidden);
+        bool order_changed = false;
+        for (std::size_t place = 0; place < order.size(); ++place) {
+            RowEntry& row = *entries[order[place]];
+            order_changed = order_changed || row.place != place;
+            row.place = static_cast<std::uint32_t>(place);
+        }
+        if (order_changed) {
+            gtk_list_box_invalidate_sort(data->list);
+        }
     }
 
     // The best row now leads the list; the rows' places on screen are only

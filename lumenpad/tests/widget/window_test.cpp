@@ -162,6 +162,22 @@ TEST_F(LauncherWindowTest, AQueryThatMatchesNothingHidesEveryRow) {
     // Return finds nothing to start once the selection is gone or hidden, and
     // is consumed either way.
     EXPECT_EQ(press(GDK_KEY_Return), GDK_EVENT_STOP);
+    type("qqqx");
+    EXPECT_TRUE(shown().empty());
+    type("");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"Alpha", "Beta"}));
+}
+
+TEST_F(LauncherWindowTest, TheSameRowsReorderWhenTheirTiersSwap) {
+    open({entry("abc"), entry("zab", "ab"), entry("cc")});
+    type("a");
+    EXPECT_EQ(shown(), (std::vector<std::string>{"abc", "zab"}));
+    // One keystroke, the same rows on view: the window class now equals the
+    // query, a better tier than the other name's prefix.
+    test::type_step(built_.field, "ab");
+    drain_main_context();
+    EXPECT_EQ(shown(), (std::vector<std::string>{"zab", "abc"}));
+    EXPECT_EQ(selected(), "zab");
 }
 
 // The list re-examines every row's neighbours after each edit; hidden rows in
