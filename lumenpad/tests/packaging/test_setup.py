@@ -2,6 +2,7 @@
 own layer pulls in no compositor, no other launcher and no test tool."""
 
 import os
+import re
 import subprocess
 import unittest
 
@@ -43,6 +44,15 @@ class SetupLayersTest(unittest.TestCase):
             with self.subTest(options=options):
                 names = listed(*options)
                 self.assertEqual(len(names), len(set(names)))
+
+    def test_readme_table_shows_what_each_layer_adds(self):
+        with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as f:
+            rows = {m.group(1): re.findall(r"`([^`]+)`", m.group(2))
+                    for m in re.finditer(r"^\| `scripts/setup( --\w+)?` \|(.*)\|$", f.read(), re.MULTILINE)}
+        base, test, bench = listed(), listed("--test"), listed("--bench")
+        self.assertEqual(rows.get(None), base)
+        self.assertEqual(rows.get(" --test"), [p for p in test if p not in base])
+        self.assertEqual(rows.get(" --bench"), [p for p in bench if p not in test])
 
     def test_rejects_unknown_options(self):
         result = subprocess.run([os.path.join(SOURCE_DIR, "scripts", "setup"), "--list", "--everything"],
