@@ -31,3 +31,13 @@ function(lumenpad_e2e_test name script)
   set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 600
     ENVIRONMENT "LUMENPAD_BIN=$<TARGET_FILE:lumenpad>;LUMENPAD_VKBD=$<TARGET_FILE:lumenpad-test-keyboard>;LUMENPAD_TEST_ENTRY=$<TARGET_FILE:lumenpad-test-entry>;PYTHONPATH=${LUMENPAD_HARNESS_DIR};PYTHONDONTWRITEBYTECODE=1")
 endfunction()
+
+# Checks of what the project ships (install rules, manual, set-up script): a
+# Python unittest module with the source and build trees in its environment.
+function(lumenpad_packaging_test name script label)
+  add_test(NAME ${name}
+    COMMAND ${PYTHON3} -m unittest -v ${script}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT 1800
+    ENVIRONMENT "LUMENPAD_SOURCE_DIR=${PROJECT_SOURCE_DIR};LUMENPAD_BUILD_DIR=${PROJECT_BINARY_DIR};CMAKE_COMMAND=${CMAKE_COMMAND};LUMENPAD_MANUAL=${PROJECT_BINARY_DIR}/lumenpad/lumenpad.1;PYTHONDONTWRITEBYTECODE=1")
+endfunction()
