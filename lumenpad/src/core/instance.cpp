@@ -1,6 +1,6 @@
 #include "instance.hpp"
 
-#include "lumenpad-shared/env.hpp"
+#include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/text.hpp"
@@ -81,7 +81,7 @@ void send_kill(std::uint32_t pid) {
 }  // namespace
 
 std::string pid_file_path() {
-    return join_path(env_text("XDG_RUNTIME_DIR").value_or("/tmp"), "lumenpad.pid");
+    return join_path(runtime_dir().value_or("/tmp"), "lumenpad.pid");
 }
 
 std::optional<std::uint32_t> parse_pid(std::string_view text) {

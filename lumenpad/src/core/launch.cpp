@@ -21,20 +21,13 @@ constexpr std::array<const char*, 6> terminal_candidates{"foot",    "kitty",   "
                                                          "wezterm", "ghostty", "xterm"};
 
 bool found_in_path(std::string_view path, std::string_view name) {
-    size_t start = 0;
-    while (true) {
-        const size_t end = path.find(':', start);
-        const auto dir =
-            path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    for (const std::string_view dir : split_path_list(path)) {
         struct stat st {};
         if (::stat(join_path(dir, name).c_str(), &st) == 0) {
             return true;
         }
-        if (end == std::string_view::npos) {
-            return false;
-        }
-        start = end + 1;
     }
+    return false;
 }
 
 // RAII for the two posix_spawn helper objects.
