@@ -1,6 +1,7 @@
 #include "window.hpp"
 
 #include "instance.hpp"
+#include "lumenpad-shared/owned_signal.hpp"
 #include "rows.hpp"
 #include "search.hpp"
 #include "theming.hpp"
@@ -20,17 +21,6 @@ struct ClickData {
     GtkWidget* window;
     CloseLauncher close_launcher;
 };
-
-template <typename T>
-void delete_data(gpointer data, GClosure*) {
-    delete static_cast<T*>(data);
-}
-
-// Connects a handler whose data the connection owns and deletes.
-template <typename T, typename Handler>
-void connect_owned(gpointer instance, const char* signal, Handler handler, T* data) {
-    g_signal_connect_data(instance, signal, G_CALLBACK(handler), data, delete_data<T>, GConnectFlags{});
-}
 
 void on_click_pressed(GtkGestureClick*, int, double x, double y, ClickData* data) {
     graphene_rect_t bounds;

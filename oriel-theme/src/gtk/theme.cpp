@@ -4,6 +4,7 @@
 #include "oriel-theme/palette.hpp"
 #include "oriel-theme/stylesheet.hpp"
 
+#include "lumenpad-shared/owned_signal.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 
@@ -60,10 +61,6 @@ struct WatchData {
     std::string theme_path;
     void (*callback)();
 };
-
-void free_watch_data(gpointer data, GClosure*) {
-    delete static_cast<WatchData*>(data);
-}
 
 bool names_theme_file(GFile* file, const std::string& theme_path) {
     if (file == nullptr) {
@@ -166,8 +163,8 @@ lumenpad::GObjectPtr<GFileMonitor> watch_theme_file(void (*callback)()) {
     if (error || !monitor || !theme_path) {
         return {};
     }
-    g_signal_connect_data(monitor.get(), "changed", G_CALLBACK(on_theme_dir_changed),
-                          new WatchData{theme_path.get(), callback}, free_watch_data, GConnectFlags{});
+    lumenpad::connect_owned(monitor.get(), "changed", on_theme_dir_changed,
+                            new WatchData{theme_path.get(), callback});
     return monitor;
 }
 
