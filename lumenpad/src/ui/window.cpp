@@ -1,6 +1,7 @@
 #include "window.hpp"
 
 #include "instance.hpp"
+#include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/owned_signal.hpp"
 #include "rows.hpp"
 #include "search.hpp"
@@ -62,7 +63,7 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
 
     // The close action owns a reference to the window; the handlers that hold
     // it are torn down with the window, which drops that reference.
-    std::shared_ptr<GtkWindow> window_ref(GTK_WINDOW(g_object_ref(window)), g_object_unref);
+    std::shared_ptr<GtkWindow> window_ref = retain(GTK_WINDOW(window));
     CloseLauncher close_launcher = std::make_shared<std::function<void()>>([window_ref] {
         remove_pid_file();
         gtk_window_close(window_ref.get());

@@ -155,10 +155,9 @@ lumenpad::GObjectPtr<GFileMonitor> watch_theme_file(void (*callback)()) {
     if (const lumenpad::GCharPtr dir_path(g_file_get_path(dir.get())); dir_path) {
         g_mkdir_with_parents(dir_path.get(), 0777);
     }
-    GError* raw_error = nullptr;
-    auto monitor =
-        lumenpad::adopt(g_file_monitor_directory(dir.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, &raw_error));
-    const lumenpad::GErrorPtr error(raw_error);
+    lumenpad::GErrorOut error;
+    auto monitor = lumenpad::adopt(
+        g_file_monitor_directory(dir.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, error.out()));
     const lumenpad::GCharPtr theme_path(g_file_get_path(theme_file.get()));
     if (error || !monitor || !theme_path) {
         return {};
