@@ -4,6 +4,7 @@
 
 #include "rows.hpp"
 #include "search.hpp"
+#include "theming.hpp"
 #include "typing.hpp"
 
 #include "../app_entries.hpp"
@@ -222,6 +223,13 @@ TEST(IsOutside, ThePanelEdgeCountsAsInside) {
     EXPECT_TRUE(is_outside(bounds, 941, 200));
     EXPECT_TRUE(is_outside(bounds, 600, 119));
     EXPECT_TRUE(is_outside(bounds, 600, 421));
+}
+
+// The theme library only reports a missing display; the launcher stops.
+// The death test's child never opens one.
+TEST(ApplyLauncherThemeDeathTest, StopsWithoutADisplay) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(apply_launcher_theme(), "no display");
 }
 
 // One keystroke (filter, re-sort, select) on catalogues of growing size. The

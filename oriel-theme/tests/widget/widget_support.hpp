@@ -77,7 +77,8 @@ inline std::string label_colour(const char* css_class) {
 
 // GTK on the compositor the harness provides, and HOME, the XDG directories
 // and the runtime directory (hence the theme file) inside a private
-// directory. The library's watchers and callback don't outlive a test.
+// directory. The library's state (providers, watchers, callback) doesn't
+// outlive a test.
 class GtkTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -91,10 +92,7 @@ protected:
     }
 
     void TearDown() override {
-        ThemeState& state = theme_state();
-        state.theme_monitor.monitor.reset();
-        state.extra_monitor.monitor.reset();
-        state.extra_stylesheet = nullptr;
+        end_theme_state();
         drain_main_loop();
     }
 
