@@ -8,6 +8,7 @@
 #include "typing.hpp"
 
 #include "../app_entries.hpp"
+#include "lumenpad-test/main_loop.hpp"
 #include "lumenpad-test/scoped_env.hpp"
 #include "lumenpad-test/temp_dir.hpp"
 
@@ -34,11 +35,6 @@ GtkApplication* test_application() {
     return application;
 }
 
-void drain_main_context() {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-}
-
 class LauncherWindowTest : public testing::Test {
 protected:
     void open(std::vector<AppEntry> entries) {
@@ -49,22 +45,22 @@ protected:
         data_.state->history.path = dir_ / "history.json";
         built_ = build_window(test_application(), data_);
         gtk_window_present(built_.window);
-        drain_main_context();
+        test::drain_main_loop();
     }
     void TearDown() override {
         if (built_.window != nullptr) {
             gtk_window_destroy(built_.window);
-            drain_main_context();
+            test::drain_main_loop();
         }
     }
     void type(const char* text) {
         gtk_editable_set_text(built_.field, text);
-        drain_main_context();
+        test::drain_main_loop();
     }
     gboolean press(guint keyval) {
         KeyData keys{data_.state, built_.close_launcher, built_.list};
         const gboolean handled = on_key_pressed(nullptr, keyval, 0, GdkModifierType{}, &keys);
-        drain_main_context();
+        test::drain_main_loop();
         return handled;
     }
     // Names of the visible rows in list order.
@@ -176,7 +172,7 @@ TEST_F(LauncherWindowTest, TheSameRowsReorderWhenTheirTiersSwap) {
     // One keystroke, the same rows on view: the window class now equals the
     // query, a better tier than the other name's prefix.
     test::type_step(built_.field, "ab");
-    drain_main_context();
+    test::drain_main_loop();
     EXPECT_EQ(shown(), (std::vector<std::string>{"zab", "abc"}));
     EXPECT_EQ(selected(), "zab");
 }
@@ -253,7 +249,7 @@ TEST_P(KeystrokeTiming, ReportsTheCostOfOneKeystroke) {
             test::type_step(built_.field, query);
             times.push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-            drain_main_context();
+            test::drain_main_loop();
         }
     }
     std::sort(times.begin(), times.end());

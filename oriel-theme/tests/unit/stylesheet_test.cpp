@@ -1,11 +1,9 @@
 #include "oriel-theme/stylesheet.hpp"
 
-#include "lumenpad-test/files.hpp"
+#include "lumenpad-test/golden.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <sstream>
 #include <vector>
 
@@ -21,33 +19,11 @@ std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
-// Byte-for-byte comparison that names the first differing line.
-::testing::AssertionResult same_text(const std::string& expected, const std::string& actual) {
-    if (expected == actual) {
-        return ::testing::AssertionSuccess();
-    }
-    const auto want = split_lines(expected);
-    const auto got = split_lines(actual);
-    for (std::size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
-        const std::string w = i < want.size() ? want[i] : "<no line>";
-        const std::string g = i < got.size() ? got[i] : "<no line>";
-        if (w != g) {
-            const auto column = std::mismatch(w.begin(), w.end(), g.begin(), g.end()).first - w.begin();
-            return ::testing::AssertionFailure()
-                   << "first difference at line " << i + 1 << ", column " << column + 1
-                   << "\n  expected: " << w << "\n  actual:   " << g;
-        }
-    }
-    return ::testing::AssertionFailure() << "the texts differ only in their final line feed (expected "
-                                         << expected.size() << " bytes, got " << actual.size() << ")";
-}
-
-std::string golden(const char* name) {
-    return lumenpad::test::read_whole_file(std::filesystem::path(__FILE__).parent_path() / "data" / name);
-}
+using lumenpad::test::golden;
+using lumenpad::test::same_text;
 
 TEST(GenerateStylesheet, MatchesTheGoldenFileForTheDefaultPalette) {
-    const std::string expected = golden("default.css");
+    const std::string expected = golden(__FILE__, "default.css");
     ASSERT_FALSE(expected.empty());
     EXPECT_TRUE(same_text(expected, generate_stylesheet(default_palette())));
 }

@@ -6,6 +6,7 @@
 #include "oriel-theme/theme.hpp"
 
 #include "../../src/gtk/css_compat.hpp"
+#include "lumenpad-test/main_loop.hpp"
 #include "lumenpad-test/scoped_env.hpp"
 #include "lumenpad-test/temp_dir.hpp"
 
@@ -13,36 +14,12 @@
 #include <gtk/gtk.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace oriel::testing {
 
-// Runs the main loop until `done` holds or ten seconds have passed; returns
-// whether it holds.
-inline bool wait_until(const std::function<bool()>& done) {
-    bool expired = false;
-    const guint timer = g_timeout_add_seconds(
-        10,
-        [](gpointer flag) {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        },
-        &expired);
-    while (!done() && !expired) {
-        g_main_context_iteration(nullptr, TRUE);
-    }
-    if (!expired) {
-        g_source_remove(timer);
-    }
-    return done();
-}
-
-// Dispatches whatever is ready now without waiting.
-inline void drain_main_loop() {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-}
+using lumenpad::test::drain_main_loop;
+using lumenpad::test::wait_until;
 
 // How GTK itself serialises the rules of `css`, for comparing provider
 // contents without depending on formatting.
