@@ -44,18 +44,6 @@ TEST(GenerateStylesheet, HasSixteenDefinitionsThenThirtyNineRules) {
         "12px; font-size: 12px; }");
 }
 
-TEST(GenerateStylesheet, FixedTextHasTheKnownLength) {
-    // With empty palette texts only the five inks (all light, 7 bytes each)
-    // are inserted into the definitions; the rules take the library's
-    // parameters, whose inserted texts add up to 72 bytes.
-    const std::string css = generate_stylesheet(Palette{});
-    const std::size_t definitions = 362 + 5 * 7;
-    const std::size_t parameters = 24 + 2 + 4 * 2 + 3 * 1 + 3 * 1 + 4 * 3 + 3 * 1 + 3 * 1 + 6 * 2 + 1 * 2;
-    ASSERT_EQ(parameters, 72u);
-    EXPECT_EQ(css.size(), definitions + 2849 + parameters);
-    EXPECT_TRUE(css.starts_with("@define-color bg ;\n@define-color fg ;\n"));
-}
-
 TEST(GenerateStylesheet, InsertsPaletteTextsAndTheirInks) {
     Palette palette = default_palette();
     palette.color4 = "#ffffff";
