@@ -5,7 +5,6 @@
 #include "rows.hpp"
 #include "search.hpp"
 #include "theming.hpp"
-#include "typing.hpp"
 
 #include "../app_entries.hpp"
 #include "lumenpad-test/main_loop.hpp"
@@ -15,8 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 
 namespace lumenpad {
 namespace {
@@ -170,8 +167,10 @@ TEST_F(LauncherWindowTest, TheSameRowsReorderWhenTheirTiersSwap) {
     type("a");
     EXPECT_EQ(shown(), (std::vector<std::string>{"abc", "zab"}));
     // One keystroke, the same rows on view: the window class now equals the
-    // query, a better tier than the other name's prefix.
-    test::type_step(built_.field, "ab");
+    // query, a better tier than the other name's prefix. (Setting the text
+    // would report two edits: "a" deleted, then "ab" inserted.)
+    int end = 1;
+    gtk_editable_insert_text(built_.field, "b", 1, &end);
     test::drain_main_loop();
     EXPECT_EQ(shown(), (std::vector<std::string>{"zab", "abc"}));
     EXPECT_EQ(selected(), "zab");
@@ -227,39 +226,6 @@ TEST(ApplyLauncherThemeDeathTest, StopsWithoutADisplay) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(apply_launcher_theme(), "no display");
 }
-
-// One keystroke (filter, re-sort, select) on catalogues of growing size. The
-// figure is reported, not judged: timing limits make flaky tests.
-class KeystrokeTiming : public LauncherWindowTest, public testing::WithParamInterface<int> {};
-
-TEST_P(KeystrokeTiming, ReportsTheCostOfOneKeystroke) {
-    const int count = GetParam();
-    std::vector<AppEntry> entries;
-    const char* words[] = {"Files", "Terminal", "Firefox", "Editor", "Music", "Video", "Office", "Settings"};
-    for (int i = 0; i < count; ++i) {
-        entries.push_back(entry(std::string(words[i % 8]) + " " + std::to_string(i),
-                                "org.example.App" + std::to_string(i), "app-" + std::to_string(i) + " %U"));
-    }
-    open(std::move(entries));
-    const char* queries[] = {"f", "fi", "fir", "fi", "f", "", "t", "te", "ter", "term", "ter", "te", "t", ""};
-    std::vector<double> times;
-    for (int round = 0; round < 3; ++round) {
-        for (const char* query : queries) {
-            const auto start = std::chrono::steady_clock::now();
-            test::type_step(built_.field, query);
-            times.push_back(
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-            test::drain_main_loop();
-        }
-    }
-    std::sort(times.begin(), times.end());
-    std::printf("keystroke with %d rows: median %.2f ms, max %.2f ms\n", count, times[times.size() / 2],
-                times.back());
-    RecordProperty("median_ms", std::to_string(times[times.size() / 2]));
-    EXPECT_FALSE(shown().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, KeystrokeTiming, testing::Values(100, 1000, 5000));
 
 }  // namespace
 }  // namespace lumenpad
