@@ -10,31 +10,24 @@ namespace lumenpad {
 
 namespace {
 
-class SpawnAttributes {
+// Owns one of posix_spawn's helper objects from init to destroy.
+template <typename T, int (*init)(T*), int (*destroy)(T*)>
+class SpawnObject {
 public:
-    SpawnAttributes() { posix_spawnattr_init(&attributes_); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+    SpawnObject() { init(&object_); }
+    SpawnObject(const SpawnObject&) = delete;
+    SpawnObject& operator=(const SpawnObject&) = delete;
+    ~SpawnObject() { destroy(&object_); }
 
-    posix_spawnattr_t* get() { return &attributes_; }
+    T* get() { return &object_; }
 
 private:
-    posix_spawnattr_t attributes_;
+    T object_;
 };
 
-class SpawnFileActions {
-public:
-    SpawnFileActions() { posix_spawn_file_actions_init(&actions_); }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
-    ~SpawnFileActions() { posix_spawn_file_actions_destroy(&actions_); }
-
-    posix_spawn_file_actions_t* get() { return &actions_; }
-
-private:
-    posix_spawn_file_actions_t actions_;
-};
+using SpawnAttributes = SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
+using SpawnFileActions =
+    SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init, posix_spawn_file_actions_destroy>;
 
 void restore_sigpipe(SpawnAttributes& attributes) {
     sigset_t defaults;
