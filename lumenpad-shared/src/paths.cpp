@@ -1,6 +1,6 @@
 #include "lumenpad-shared/paths.hpp"
 
-#include "lumenpad-shared/env.hpp"
+#include "lumenpad-shared/base_dirs.hpp"
 
 namespace lumenpad {
 
@@ -42,29 +42,34 @@ bool same_path(std::string_view a, std::string_view b) {
     return components(a) == components(b);
 }
 
+std::vector<std::string_view> split_path_list(std::string_view list) {
+    std::vector<std::string_view> pieces;
+    size_t start = 0;
+    while (true) {
+        const size_t end = list.find(':', start);
+        pieces.push_back(
+            list.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) {
+            return pieces;
+        }
+        start = end + 1;
+    }
+}
+
 std::string home_dir() {
-    return env_text("HOME").value_or("/tmp");
+    return find_home({}, HomeFallback::none).value_or("/tmp");
 }
 
 std::vector<std::string> application_dirs() {
     std::vector<std::string> dirs{"/usr/share/applications"};
-    const std::string data_dirs = env_text("XDG_DATA_DIRS").value_or("/usr/local/share:/usr/share");
-    size_t start = 0;
-    while (true) {
-        const size_t end = data_dirs.find(':', start);
-        const auto piece = std::string_view(data_dirs).substr(
-            start, end == std::string::npos ? std::string::npos : end - start);
-        std::string dir = join_path(piece, "applications");
+    for (const std::string& data_dir : system_data_dirs()) {
+        std::string dir = join_path(data_dir, "applications");
         if (!same_path(dir, dirs.front())) {
             dirs.push_back(std::move(dir));
         }
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
     }
-    const auto data_home = env_text("XDG_DATA_HOME");
-    dirs.push_back(join_path(data_home ? *data_home : join_path(home_dir(), ".local/share"), "applications"));
+    // home_dir() always gives a directory.
+    dirs.push_back(join_path(*user_dir(UserDir::data, home_dir), "applications"));
     return dirs;
 }
 

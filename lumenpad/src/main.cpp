@@ -5,6 +5,8 @@
 #include "history.hpp"
 #include "hyprland.hpp"
 #include "instance.hpp"
+#include "lumenpad-shared/gobject_ptr.hpp"
+#include "lumenpad-shared/owned_signal.hpp"
 #include "lumenpad-shared/text.hpp"
 #include "manifest.hpp"
 #include "ordering.hpp"
@@ -62,14 +64,11 @@ int main(int argc, char** argv) {
     }
     sort_initial(entries, lowered_priority, history);
 
-    GtkApplication* application = gtk_application_new("com.velmora.lumenpad", GApplicationFlags{});
+    const auto application = adopt(gtk_application_new("com.velmora.lumenpad", GApplicationFlags{}));
     auto* data = new ActivationData{std::move(entries), std::make_shared<LauncherState>()};
     data->state->history = std::move(history);
-    g_signal_connect_data(
-        application, "activate", G_CALLBACK(on_activate), data,
-        [](gpointer p, GClosure*) { delete static_cast<ActivationData*>(p); }, GConnectFlags{});
+    connect_owned(application.get(), "activate", on_activate, data);
 
-    g_application_run(G_APPLICATION(application), argc, argv);
-    g_object_unref(application);
+    g_application_run(G_APPLICATION(application.get()), argc, argv);
     return 0;
 }

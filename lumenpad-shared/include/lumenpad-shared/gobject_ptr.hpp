@@ -1,5 +1,6 @@
-// Owning pointers for GObjects and GErrors. adopt() takes over a reference a
-// call returned to us; retain() adds one to an object we only borrow.
+// Owners for what GLib hands us: GObject references, GErrors and strings.
+// adopt() takes over a reference a call returned to us; retain() adds one to
+// an object we only borrow.
 #pragma once
 
 #include <glib-object.h>
@@ -25,10 +26,25 @@ GObjectPtr<T> retain(T* object) {
     return GObjectPtr<T>(object != nullptr ? static_cast<T*>(g_object_ref(object)) : nullptr);
 }
 
-struct GErrorFree {
-    void operator()(GError* error) const { g_error_free(error); }
+// The error out-parameter of a GLib call: pass out(), then test the holder.
+// The error, if any, is freed with the holder.
+class GErrorOut {
+public:
+    GErrorOut() = default;
+    GErrorOut(const GErrorOut&) = delete;
+    GErrorOut& operator=(const GErrorOut&) = delete;
+    ~GErrorOut() {
+        if (error_ != nullptr) {
+            g_error_free(error_);
+        }
+    }
+
+    GError** out() { return &error_; }
+    explicit operator bool() const { return error_ != nullptr; }
+
+private:
+    GError* error_ = nullptr;
 };
-using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 
 struct GFree {
     void operator()(gpointer memory) const { g_free(memory); }

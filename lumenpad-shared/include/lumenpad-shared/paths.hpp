@@ -1,5 +1,5 @@
-// Path joining and comparison, the home directory and the list of directories
-// that hold desktop-entry files.
+// Path joining, comparison and search lists, the home directory and the list
+// of directories that hold desktop-entry files.
 #pragma once
 
 #include <string>
@@ -15,10 +15,14 @@ std::string join_path(std::string_view dir, std::string_view name);
 // separators, trailing separators and "." components make no difference.
 bool same_path(std::string_view a, std::string_view b);
 
-// HOME, or "/tmp" when it is unset or not UTF-8.
+// The pieces of a ':'-separated list of directories, empty ones included
+// (an empty list is one empty piece).
+std::vector<std::string_view> split_path_list(std::string_view list);
+
+// The launcher's home directory: the variable when set and UTF-8, else "/tmp".
 std::string home_dir();
 
-// "/usr/share/applications", then each XDG_DATA_DIRS piece joined with
+// "/usr/share/applications", then each system data directory joined with
 // "applications" (skipping those equal to the first), then the user's own.
 std::vector<std::string> application_dirs();
 

@@ -1,25 +1,25 @@
 #include "dirs.hpp"
 
-#include "lumenpad-shared/env.hpp"
+#include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/paths.hpp"
 
 namespace lumenpad {
 
 namespace {
 
-std::string xdg_dir(const char* variable, const char* fallback) {
-    const auto value = env_text(variable);
-    return join_path(value ? *value : join_path(home_dir(), fallback), "lumenpad");
+std::string launcher_dir(UserDir which) {
+    // home_dir() always gives a directory.
+    return join_path(*user_dir(which, home_dir), "lumenpad");
 }
 
 }  // namespace
 
 std::string config_dir() {
-    return xdg_dir("XDG_CONFIG_HOME", ".config");
+    return launcher_dir(UserDir::config);
 }
 
 std::string cache_dir() {
-    return xdg_dir("XDG_CACHE_HOME", ".cache");
+    return launcher_dir(UserDir::cache);
 }
 
 }  // namespace lumenpad

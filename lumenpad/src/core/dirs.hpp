@@ -5,10 +5,11 @@
 
 namespace lumenpad {
 
-// XDG_CONFIG_HOME (even when empty) or HOME/.config, joined with "lumenpad".
+// The user's configuration directory (an empty variable used as it stands, else
+// under home_dir()), joined with "lumenpad".
 std::string config_dir();
 
-// XDG_CACHE_HOME (even when empty) or HOME/.cache, joined with "lumenpad".
+// The user's cache directory, by the same rule, joined with "lumenpad".
 std::string cache_dir();
 
 }  // namespace lumenpad

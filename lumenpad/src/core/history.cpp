@@ -1,7 +1,7 @@
 #include "history.hpp"
 
 #include "dirs.hpp"
-#include "lumenpad-shared/json.hpp"
+#include "lumenpad-shared/json_object.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <utility>
 
 namespace lumenpad {
@@ -29,46 +28,17 @@ constexpr std::uint32_t max_count = std::numeric_limits<std::uint32_t>::max();
 // Linux gives up on a chain of links at the same depth.
 constexpr int max_link_hops = 40;
 
-// Accepts exactly one flat object of counts. nlohmann reports "1.0" and "1e2"
-// as floats and every number written with '-' as a signed integer, so the
-// callback a value arrives through tells how it was written.
-class CountsReader final : public nlohmann::json_sax<nlohmann::json> {
-public:
-    HistoryCounts counts;
-
-    bool null() override { return false; }
-    bool boolean(bool) override { return false; }
-    // Only "-0" still has a value in range.
-    bool number_integer(number_integer_t value) override { return value == 0 && store(0); }
-    bool number_unsigned(number_unsigned_t value) override { return value <= max_count && store(value); }
-    bool number_float(number_float_t, const string_t&) override { return false; }
-    bool string(string_t&) override { return false; }
-    bool binary(binary_t&) override { return false; }
-    bool start_object(std::size_t) override { return !std::exchange(seen_object_, true); }
-    bool key(string_t& name) override {
-        key_ = std::move(name);
-        return true;
+// A count is an integer from 0 to max_count written without fraction or
+// exponent; only "-0" is written with '-' and still in range.
+std::optional<std::uint32_t> count_value(JsonScalar value) {
+    if (const auto* count = std::get_if<std::uint64_t>(&value); count != nullptr && *count <= max_count) {
+        return static_cast<std::uint32_t>(*count);
     }
-    bool end_object() override { return true; }
-    bool start_array(std::size_t) override { return false; }
-    bool end_array() override { return false; }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
-        return false;
+    if (const auto* count = std::get_if<std::int64_t>(&value); count != nullptr && *count == 0) {
+        return 0;
     }
-
-private:
-    bool store(number_unsigned_t value) {
-        // A number outside an object has no key and makes the file invalid.
-        if (!seen_object_) {
-            return false;
-        }
-        counts.insert_or_assign(std::move(key_), static_cast<std::uint32_t>(value));
-        return true;
-    }
-
-    bool seen_object_ = false;
-    std::string key_;
-};
+    return std::nullopt;
+}
 
 void append_json_string(std::string& out, std::string_view text) {
     static constexpr char hex_digits[] = "0123456789abcdef";
@@ -178,11 +148,7 @@ History load_history(std::string path) {
 }
 
 std::optional<HistoryCounts> parse_history_counts(std::string_view text) {
-    CountsReader reader;
-    if (!sax_parse_json(text, &reader)) {
-        return std::nullopt;
-    }
-    return std::move(reader.counts);
+    return parse_flat_json_object<std::uint32_t>(text, count_value);
 }
 
 std::uint32_t launch_count(const History& history, std::string_view name) {

@@ -1,6 +1,6 @@
 #include "hyprland.hpp"
 
-#include "lumenpad-shared/env.hpp"
+#include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/json.hpp"
 #include "lumenpad-shared/text.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
@@ -130,11 +130,11 @@ std::optional<std::string> hyprland_socket_path() {
     if (!signature) {
         return std::nullopt;
     }
-    const auto runtime_dir = env_text("XDG_RUNTIME_DIR");
-    if (!runtime_dir) {
+    const auto runtime = runtime_dir();
+    if (!runtime) {
         return std::nullopt;
     }
-    return *runtime_dir + "/hypr/" + *signature + "/.socket.sock";
+    return *runtime + "/hypr/" + *signature + "/.socket.sock";
 }
 
 std::optional<std::string> query_active_workspace() {

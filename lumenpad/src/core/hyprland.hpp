@@ -12,8 +12,8 @@ namespace lumenpad {
 
 inline constexpr std::chrono::milliseconds hyprland_time_limit{1000};
 
-// XDG_RUNTIME_DIR + "/hypr/" + HYPRLAND_INSTANCE_SIGNATURE + "/.socket.sock",
-// or nothing when either variable is unset or not UTF-8.
+// The runtime directory + "/hypr/" + HYPRLAND_INSTANCE_SIGNATURE +
+// "/.socket.sock", or nothing when either variable is unset or not UTF-8.
 std::optional<std::string> hyprland_socket_path();
 
 std::optional<std::string> query_active_workspace();

@@ -1,23 +1,20 @@
 #include "instance.hpp"
 
-#include "lumenpad-shared/env.hpp"
+#include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/text.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
+#include "spawn.hpp"
 #include "write_all.hpp"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <limits>
-
-extern char** environ;
 
 namespace lumenpad {
 
@@ -55,33 +52,18 @@ bool is_our_launcher(std::uint32_t pid) {
 
 // Runs "kill PID" with our standard streams and waits for it.
 void send_kill(std::uint32_t pid) {
-    std::string program = "kill";
-    std::string argument = std::to_string(pid);
-    char* argv[] = {program.data(), argument.data(), nullptr};
-
-    // We ignore SIGPIPE; the child must not inherit that.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-
-    pid_t child = 0;
-    const int started = ::posix_spawnp(&child, program.c_str(), nullptr, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
-    if (started != 0) {
+    const auto child = spawn_program({"kill", std::to_string(pid)}, ChildStreams::inherited);
+    if (!child) {
         return;
     }
-    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    while (::waitpid(*child, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
 
 }  // namespace
 
 std::string pid_file_path() {
-    return join_path(env_text("XDG_RUNTIME_DIR").value_or("/tmp"), "lumenpad.pid");
+    return join_path(runtime_dir().value_or("/tmp"), "lumenpad.pid");
 }
 
 std::optional<std::uint32_t> parse_pid(std::string_view text) {

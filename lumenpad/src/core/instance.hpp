@@ -9,7 +9,7 @@
 
 namespace lumenpad {
 
-// XDG_RUNTIME_DIR (even when empty) or "/tmp", joined with "lumenpad.pid".
+// The runtime directory (even when empty) or "/tmp", joined with "lumenpad.pid".
 std::string pid_file_path();
 
 // Trimmed text: an optional '+', then ASCII digits up to 4294967295.

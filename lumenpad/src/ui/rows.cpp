@@ -23,9 +23,8 @@ constexpr int icon_size = 32;
 GtkWidget* make_icon(const std::string& icon, const std::optional<std::string>& icon_path) {
     if (icon_path) {
         auto file = adopt(g_file_new_for_path(icon_path->c_str()));
-        GError* raw_error = nullptr;
-        auto texture = adopt(gdk_texture_new_from_file(file.get(), &raw_error));
-        GErrorPtr error(raw_error);
+        GErrorOut error;
+        auto texture = adopt(gdk_texture_new_from_file(file.get(), error.out()));
         if (texture) {
             GtkWidget* image = gtk_image_new();
             gtk_image_set_from_paintable(GTK_IMAGE(image), GDK_PAINTABLE(texture.get()));

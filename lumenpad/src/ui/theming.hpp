@@ -1,4 +1,5 @@
-// The launcher's theming sequence, run before any widget is created.
+// The launcher's theming sequence, run before any widget is created. Without
+// a default display it stops the program with "no display".
 #pragma once
 
 namespace lumenpad {

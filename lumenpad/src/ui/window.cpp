@@ -1,6 +1,8 @@
 #include "window.hpp"
 
 #include "instance.hpp"
+#include "lumenpad-shared/gobject_ptr.hpp"
+#include "lumenpad-shared/owned_signal.hpp"
 #include "rows.hpp"
 #include "search.hpp"
 #include "theming.hpp"
@@ -20,17 +22,6 @@ struct ClickData {
     GtkWidget* window;
     CloseLauncher close_launcher;
 };
-
-template <typename T>
-void delete_data(gpointer data, GClosure*) {
-    delete static_cast<T*>(data);
-}
-
-// Connects a handler whose data the connection owns and deletes.
-template <typename T, typename Handler>
-void connect_owned(gpointer instance, const char* signal, Handler handler, T* data) {
-    g_signal_connect_data(instance, signal, G_CALLBACK(handler), data, delete_data<T>, GConnectFlags{});
-}
 
 void on_click_pressed(GtkGestureClick*, int, double x, double y, ClickData* data) {
     graphene_rect_t bounds;
@@ -72,7 +63,7 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
 
     // The close action owns a reference to the window; the handlers that hold
     // it are torn down with the window, which drops that reference.
-    std::shared_ptr<GtkWindow> window_ref(GTK_WINDOW(g_object_ref(window)), g_object_unref);
+    std::shared_ptr<GtkWindow> window_ref = retain(GTK_WINDOW(window));
     CloseLauncher close_launcher = std::make_shared<std::function<void()>>([window_ref] {
         remove_pid_file();
         gtk_window_close(window_ref.get());

@@ -6,7 +6,8 @@
 The command gets the session's WAYLAND_DISPLAY, XDG_RUNTIME_DIR, SWAYSOCK and
 session bus, and HOME and the XDG directories in a temporary tree. Its exit
 status is passed on. When sway cannot start, this fails, unless
-LUMENPAD_ALLOW_NO_COMPOSITOR=1 asks to skip instead (exit status 0).
+LUMENPAD_ALLOW_NO_COMPOSITOR=1 asks to skip instead: exit status 77, which
+CTest reports as a skipped test (SKIP_RETURN_CODE).
 """
 
 import os
@@ -19,6 +20,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from home_tree import HomeTree  # noqa: E402
 from sway_session import CompositorUnavailable, HarnessError, SwaySession  # noqa: E402
+
+# The exit status of a skipped run, as automake and CTest's SKIP_RETURN_CODE
+# know it.
+SKIPPED = 77
 
 USAGE = "usage: with_sway.py -- COMMAND [ARG...]"
 
@@ -43,7 +48,7 @@ def main(argv):
         except CompositorUnavailable as e:
             if os.environ.get("LUMENPAD_ALLOW_NO_COMPOSITOR") == "1":
                 say(f"skipped: no compositor: {e}")
-                return 0
+                return SKIPPED
             say(f"cannot start the compositor: {e}")
             say("set LUMENPAD_ALLOW_NO_COMPOSITOR=1 to skip instead")
             return 1

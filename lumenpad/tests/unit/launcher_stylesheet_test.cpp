@@ -1,45 +1,27 @@
 #include "launcher_stylesheet.hpp"
 
+#include "lumenpad-test/golden.hpp"
 #include "lumenpad-test/temp_home.hpp"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace lumenpad {
 namespace {
 
-std::string golden(const char* name) {
-    return test::read_whole_file(std::filesystem::path(__FILE__).parent_path() / "data" / name);
-}
-
-// Byte-for-byte comparison that shows where the texts part; the stylesheet is
-// one long line, so the message shows the neighbourhood of the difference.
-::testing::AssertionResult same_text(const std::string& expected, const std::string& actual) {
-    if (expected == actual) {
-        return ::testing::AssertionSuccess();
-    }
-    const auto at = static_cast<std::size_t>(
-        std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end()).first -
-        expected.begin());
-    const std::size_t from = at < 40 ? 0 : at - 40;
-    return ::testing::AssertionFailure()
-           << "first difference at byte " << at << "\n  expected: ..." << expected.substr(from, 80)
-           << "\n  actual:   ..." << actual.substr(from, 80);
-}
+using test::golden;
+using test::same_text;
 
 TEST(LauncherStylesheet, MatchesTheGoldenFileForTheDefaultPalette) {
-    const std::string expected = golden("launcher-default.css");
+    const std::string expected = golden(__FILE__, "launcher-default.css");
     ASSERT_FALSE(expected.empty());
     EXPECT_TRUE(same_text(expected, launcher_stylesheet(oriel::default_palette())));
 }
 
-TEST(LauncherStylesheet, FixedTextHasTheKnownLength) {
-    // Empty palette texts leave only the inks (three light on-surface, two
-    // light on-bg) and the panel "rgba(0, 0, 0, 0.6)" to be inserted.
-    const std::string css = launcher_stylesheet(oriel::Palette{});
-    EXPECT_EQ(css.size(), 626u + 5 * 7 + std::string("rgba(0, 0, 0, 0.6)").size());
-    EXPECT_EQ(css.find('\n'), std::string::npos);
+TEST(LauncherStylesheet, HasNoLineBreakWhateverThePalette) {
+    EXPECT_EQ(launcher_stylesheet(oriel::Palette{}).find('\n'), std::string::npos);
+    oriel::Palette palette = oriel::default_palette();
+    palette.color4 = "blue";
+    EXPECT_EQ(launcher_stylesheet(palette).find('\n'), std::string::npos);
 }
 
 TEST(LauncherStylesheet, InsertsATextThatIsNoColourUnchanged) {

@@ -30,9 +30,12 @@ TEST(ContainsWord, NeedsNonWordBytesAroundTheTerm) {
     EXPECT_FALSE(contains_word("code", ""));
     // A later occurrence can count after an earlier one does not.
     EXPECT_TRUE(contains_word("vscode code", "code"));
-    // Overlapping occurrences are found.
-    EXPECT_TRUE(contains_word("aaa", "aa") == false);
+    // Neither occurrence of "aa" in "aaa" stands alone.
+    EXPECT_FALSE(contains_word("aaa", "aa"));
     EXPECT_TRUE(contains_word("a-aa", "aa"));
+    // Overlapping occurrences are found: the search resumes inside the
+    // refused "a-a" at 1 and finds the one at 3.
+    EXPECT_TRUE(contains_word("aa-a-a", "a-a"));
     // Non-ASCII bytes separate words.
     EXPECT_TRUE(contains_word("écode", "code"));
     // A non-ASCII term inside a word is skipped without failing.

@@ -26,12 +26,12 @@ struct Palette {
 
 Palette default_palette();
 
-// HOME when set and non-empty, else the password database's entry for the
-// real user id.
+// The home variable when set and non-empty (any bytes), else the password
+// database's entry for the real user id.
 std::optional<std::string> user_home_dir();
 
-// XDG_CACHE_HOME when it is an absolute path, else the home directory joined
-// with ".cache".
+// The cache variable when it is an absolute path (any bytes), else the home
+// directory joined with ".cache".
 std::optional<std::string> user_cache_dir();
 
 // A wal colors.json document with defaults filled in; nothing when the

@@ -15,11 +15,17 @@
 
 namespace oriel {
 
+// What a call that needs the default display made of it. The library never
+// stops the program: without a display it reports so, and its caller decides.
+enum class ThemeResult { done, no_display };
+
 // At most one CSS provider: attached to the display by the first load, emptied
 // and refilled by every later one, so repeated loads never stack providers.
 // `in_use` keeps a nested load (from a GTK signal during a load) out.
 struct ProviderSlot {
     lumenpad::GObjectPtr<GtkCssProvider> provider;
+    // The display the provider is attached to.
+    lumenpad::GObjectPtr<GdkDisplay> display;
     bool in_use = false;
 };
 
@@ -28,8 +34,16 @@ struct MonitorSlot {
     lumenpad::GObjectPtr<GFileMonitor> monitor;
 };
 
-// What the library keeps for each thread, released when the thread ends.
+// What the library keeps for one thread. Created by the thread's first use;
+// torn down by end_theme_state() or when the thread ends, in reverse order
+// of creation: the monitors' handlers disconnected and the monitors
+// cancelled, the builder destroyed, the providers removed from the display.
 struct ThemeState {
+    ThemeState() = default;
+    ThemeState(const ThemeState&) = delete;
+    ThemeState& operator=(const ThemeState&) = delete;
+    ~ThemeState();
+
     ProviderSlot shared;
     ProviderSlot extra;
     std::function<std::string()> extra_stylesheet;
@@ -37,32 +51,34 @@ struct ThemeState {
     MonitorSlot extra_monitor;
 };
 
-// The calling thread's state.
+// The calling thread's state, created when there is none.
 ThemeState& theme_state();
 
+// Tears the calling thread's state down now; the next use starts afresh.
+void end_theme_state();
+
 // Loads the shared stylesheet and, once, starts watching the theme file.
-void apply_theme();
+ThemeResult apply_theme();
 
 // Registers the program's own stylesheet builder, replacing any earlier one.
 void set_extra_stylesheet(std::function<std::string()> build);
 
 // Loads the registered builder's stylesheet; nothing without a builder.
-void apply_extra_stylesheet();
+ThemeResult apply_extra_stylesheet();
 
 // Once: rebuilds the extra stylesheet whenever the theme file changes.
 void watch_extra_stylesheet();
 
 // Loads the CSS file at `path` at user priority into `slot`; a file that can
 // no longer be read withdraws the rules it had loaded into the same slot.
-void apply_user_stylesheet(const std::string& path, ProviderSlot& slot);
+ThemeResult apply_user_stylesheet(const std::string& path, ProviderSlot& slot);
 
 // The theme file's text, or the stylesheet generated from the palette when it
 // can't be read, into the shared slot.
-void apply_shared_stylesheet();
+ThemeResult apply_shared_stylesheet();
 
-// Loads `css` into the slot's provider at application priority. Stops the
-// program when there is no default display.
-void load_css_into_slot(std::string_view css, ProviderSlot& slot);
+// Loads `css` into the slot's provider at application priority.
+ThemeResult load_css_into_slot(std::string_view css, ProviderSlot& slot);
 
 // A monitor on the theme file's directory (created when missing) that calls
 // `callback` for every event that names the theme file; nothing when the

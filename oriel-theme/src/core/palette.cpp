@@ -1,16 +1,13 @@
 #include "oriel-theme/palette.hpp"
 
+#include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/json.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <nlohmann/json.hpp>
 
 #include <array>
-#include <cstdlib>
 #include <vector>
 
 namespace oriel {
@@ -210,30 +207,13 @@ Palette default_palette() {
 }
 
 std::optional<std::string> user_home_dir() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0') {
-        return std::string(home);
-    }
-    const long reported = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(reported < 0 ? 512 : static_cast<std::size_t>(reported));
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
-        entry.pw_dir == nullptr || *entry.pw_dir == '\0') {
-        return std::nullopt;
-    }
-    return std::string(entry.pw_dir);
+    return lumenpad::find_home({.empty = lumenpad::Empty::unset, .bytes = lumenpad::Bytes::any},
+                               lumenpad::HomeFallback::password_database);
 }
 
 std::optional<std::string> user_cache_dir() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache != nullptr && cache[0] == '/') {
-        return std::string(cache);
-    }
-    if (auto home = user_home_dir()) {
-        return lumenpad::join_path(*home, ".cache");
-    }
-    return std::nullopt;
+    return lumenpad::user_dir(lumenpad::UserDir::cache, user_home_dir,
+                              {.bytes = lumenpad::Bytes::any, .relative = lumenpad::Relative::ignored});
 }
 
 std::optional<Palette> parse_wal_colors(std::string_view text) {

@@ -2,19 +2,17 @@
 
 #include "oriel-theme/palette.hpp"
 
-#include "lumenpad-shared/env.hpp"
+#include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/paths.hpp"
 
 namespace oriel {
 
 std::string theme_file_path() {
-    std::string base;
-    if (auto runtime = lumenpad::env_text("XDG_RUNTIME_DIR"); runtime && !runtime->empty()) {
-        base = std::move(*runtime);
-    } else {
-        base = user_cache_dir().value_or("/tmp");
+    auto base = lumenpad::runtime_dir({.empty = lumenpad::Empty::unset});
+    if (!base) {
+        base = user_cache_dir();
     }
-    return lumenpad::join_path(lumenpad::join_path(base, "oriel"), "theme.css");
+    return lumenpad::join_path(lumenpad::join_path(base.value_or("/tmp"), "oriel"), "theme.css");
 }
 
 }  // namespace oriel

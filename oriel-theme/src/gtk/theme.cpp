@@ -4,25 +4,15 @@
 #include "oriel-theme/palette.hpp"
 #include "oriel-theme/stylesheet.hpp"
 
+#include "lumenpad-shared/owned_signal.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 namespace oriel {
 
 namespace {
-
-GdkDisplay* require_display() {
-    GdkDisplay* display = gdk_display_get_default();
-    if (display == nullptr) {
-        std::fputs("no display\n", stderr);
-        std::abort();
-    }
-    return display;
-}
 
 // Holds a slot for one load; refused when the slot is already held.
 class SlotClaim {
@@ -53,17 +43,23 @@ void load_into_claimed(ProviderSlot& slot, GdkDisplay* display, std::string_view
     auto provider = lumenpad::adopt(gtk_css_provider_new());
     load_css_text(provider.get(), css);
     gtk_style_context_add_provider_for_display(display, GTK_STYLE_PROVIDER(provider.get()), priority);
+    slot.display = lumenpad::retain(display);
     slot.provider = std::move(provider);
+}
+
+void detach(ProviderSlot& slot) {
+    if (slot.provider && slot.display) {
+        gtk_style_context_remove_provider_for_display(slot.display.get(),
+                                                      GTK_STYLE_PROVIDER(slot.provider.get()));
+    }
+    slot.provider.reset();
+    slot.display.reset();
 }
 
 struct WatchData {
     std::string theme_path;
     void (*callback)();
 };
-
-void free_watch_data(gpointer data, GClosure*) {
-    delete static_cast<WatchData*>(data);
-}
 
 bool names_theme_file(GFile* file, const std::string& theme_path) {
     if (file == nullptr) {
@@ -75,12 +71,32 @@ bool names_theme_file(GFile* file, const std::string& theme_path) {
 
 // Every kind of event counts, moves included: editors save by writing a
 // temporary file and renaming it onto the theme file.
-void on_theme_dir_changed(GFileMonitor*, GFile* file, GFile* other_file, GFileMonitorEvent,
-                          gpointer user_data) {
-    const auto* data = static_cast<const WatchData*>(user_data);
+void on_theme_dir_changed(GFileMonitor*, GFile* file, GFile* other_file, GFileMonitorEvent, WatchData* data) {
     if (names_theme_file(file, data->theme_path) || names_theme_file(other_file, data->theme_path)) {
         data->callback();
     }
+}
+
+// Disconnecting first: GIO may still hold the monitor, and an event it
+// delivers later must not reach a torn-down state.
+void release(MonitorSlot& slot) {
+    if (!slot.monitor) {
+        return;
+    }
+    g_signal_handlers_disconnect_matched(slot.monitor.get(), G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+                                         reinterpret_cast<gpointer>(on_theme_dir_changed), nullptr);
+    g_file_monitor_cancel(slot.monitor.get());
+    slot.monitor.reset();
+}
+
+// The monitors' callbacks: a reload has no caller to report to, and without
+// a display there is nothing to restyle.
+void reload_shared_stylesheet() {
+    apply_shared_stylesheet();
+}
+
+void reload_extra_stylesheet() {
+    apply_extra_stylesheet();
 }
 
 void watch_once(MonitorSlot& slot, void (*callback)()) {
@@ -89,62 +105,87 @@ void watch_once(MonitorSlot& slot, void (*callback)()) {
     }
 }
 
+thread_local std::optional<ThemeState> thread_state;
+
 }  // namespace
 
+ThemeState::~ThemeState() {
+    release(extra_monitor);
+    release(theme_monitor);
+    extra_stylesheet = nullptr;
+    detach(extra);
+    detach(shared);
+}
+
 ThemeState& theme_state() {
-    thread_local ThemeState state;
-    return state;
-}
-
-void load_css_into_slot(std::string_view css, ProviderSlot& slot) {
-    GdkDisplay* display = require_display();
-    const SlotClaim claim(slot);
-    if (!claim) {
-        return;
+    if (!thread_state) {
+        thread_state.emplace();
     }
-    load_into_claimed(slot, display, css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    return *thread_state;
 }
 
-void apply_user_stylesheet(const std::string& path, ProviderSlot& slot) {
-    GdkDisplay* display = require_display();
+void end_theme_state() {
+    thread_state.reset();
+}
+
+ThemeResult load_css_into_slot(std::string_view css, ProviderSlot& slot) {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr) {
+        return ThemeResult::no_display;
+    }
+    if (const SlotClaim claim(slot); claim) {
+        load_into_claimed(slot, display, css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    }
+    return ThemeResult::done;
+}
+
+ThemeResult apply_user_stylesheet(const std::string& path, ProviderSlot& slot) {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr) {
+        return ThemeResult::no_display;
+    }
     const SlotClaim claim(slot);
     if (!claim) {
-        return;
+        return ThemeResult::done;
     }
     if (const auto css = lumenpad::read_text_file(path)) {
         load_into_claimed(slot, display, *css, GTK_STYLE_PROVIDER_PRIORITY_USER);
     } else if (slot.provider) {
         load_css_text(slot.provider.get(), "");
     }
+    return ThemeResult::done;
 }
 
-void apply_shared_stylesheet() {
+ThemeResult apply_shared_stylesheet() {
     const auto text = lumenpad::read_text_file(theme_file_path());
-    load_css_into_slot(text ? *text : generate_stylesheet(load_palette()), theme_state().shared);
+    return load_css_into_slot(text ? *text : generate_stylesheet(load_palette()), theme_state().shared);
 }
 
-void apply_theme() {
-    apply_shared_stylesheet();
-    watch_once(theme_state().theme_monitor, apply_shared_stylesheet);
+ThemeResult apply_theme() {
+    const ThemeResult result = apply_shared_stylesheet();
+    if (result == ThemeResult::done) {
+        watch_once(theme_state().theme_monitor, reload_shared_stylesheet);
+    }
+    return result;
 }
 
 void set_extra_stylesheet(std::function<std::string()> build) {
     theme_state().extra_stylesheet = std::move(build);
 }
 
-void apply_extra_stylesheet() {
+ThemeResult apply_extra_stylesheet() {
     ThemeState& state = theme_state();
     if (!state.extra_stylesheet) {
-        return;
+        return ThemeResult::done;
     }
     // A copy: a builder that registers another one must not destroy itself
     // while it runs.
     const auto build = state.extra_stylesheet;
-    load_css_into_slot(build(), state.extra);
+    return load_css_into_slot(build(), state.extra);
 }
 
 void watch_extra_stylesheet() {
-    watch_once(theme_state().extra_monitor, apply_extra_stylesheet);
+    watch_once(theme_state().extra_monitor, reload_extra_stylesheet);
 }
 
 lumenpad::GObjectPtr<GFileMonitor> watch_theme_file(void (*callback)()) {
@@ -158,16 +199,15 @@ lumenpad::GObjectPtr<GFileMonitor> watch_theme_file(void (*callback)()) {
     if (const lumenpad::GCharPtr dir_path(g_file_get_path(dir.get())); dir_path) {
         g_mkdir_with_parents(dir_path.get(), 0777);
     }
-    GError* raw_error = nullptr;
-    auto monitor =
-        lumenpad::adopt(g_file_monitor_directory(dir.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, &raw_error));
-    const lumenpad::GErrorPtr error(raw_error);
+    lumenpad::GErrorOut error;
+    auto monitor = lumenpad::adopt(
+        g_file_monitor_directory(dir.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, error.out()));
     const lumenpad::GCharPtr theme_path(g_file_get_path(theme_file.get()));
     if (error || !monitor || !theme_path) {
         return {};
     }
-    g_signal_connect_data(monitor.get(), "changed", G_CALLBACK(on_theme_dir_changed),
-                          new WatchData{theme_path.get(), callback}, free_watch_data, GConnectFlags{});
+    lumenpad::connect_owned(monitor.get(), "changed", on_theme_dir_changed,
+                            new WatchData{theme_path.get(), callback});
     return monitor;
 }
 

@@ -1,11 +1,9 @@
 #include "oriel-theme/stylesheet.hpp"
 
-#include "lumenpad-test/files.hpp"
+#include "lumenpad-test/golden.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <sstream>
 #include <vector>
 
@@ -21,33 +19,11 @@ std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
-// Byte-for-byte comparison that names the first differing line.
-::testing::AssertionResult same_text(const std::string& expected, const std::string& actual) {
-    if (expected == actual) {
-        return ::testing::AssertionSuccess();
-    }
-    const auto want = split_lines(expected);
-    const auto got = split_lines(actual);
-    for (std::size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
-        const std::string w = i < want.size() ? want[i] : "<no line>";
-        const std::string g = i < got.size() ? got[i] : "<no line>";
-        if (w != g) {
-            const auto column = std::mismatch(w.begin(), w.end(), g.begin(), g.end()).first - w.begin();
-            return ::testing::AssertionFailure()
-                   << "first difference at line " << i + 1 << ", column " << column + 1
-                   << "\n  expected: " << w << "\n  actual:   " << g;
-        }
-    }
-    return ::testing::AssertionFailure() << "the texts differ only in their final line feed (expected "
-                                         << expected.size() << " bytes, got " << actual.size() << ")";
-}
-
-std::string golden(const char* name) {
-    return lumenpad::test::read_whole_file(std::filesystem::path(__FILE__).parent_path() / "data" / name);
-}
+using lumenpad::test::golden;
+using lumenpad::test::same_text;
 
 TEST(GenerateStylesheet, MatchesTheGoldenFileForTheDefaultPalette) {
-    const std::string expected = golden("default.css");
+    const std::string expected = golden(__FILE__, "default.css");
     ASSERT_FALSE(expected.empty());
     EXPECT_TRUE(same_text(expected, generate_stylesheet(default_palette())));
 }
@@ -66,18 +42,6 @@ TEST(GenerateStylesheet, HasSixteenDefinitionsThenThirtyNineRules) {
         lines[16 + 32],
         ".chip, .pill { background-color: @overlay; color: @on-overlay; border-radius: 999px;padding: 4px "
         "12px; font-size: 12px; }");
-}
-
-TEST(GenerateStylesheet, FixedTextHasTheKnownLength) {
-    // With empty palette texts only the five inks (all light, 7 bytes each)
-    // are inserted into the definitions; the rules take the library's
-    // parameters, whose inserted texts add up to 72 bytes.
-    const std::string css = generate_stylesheet(Palette{});
-    const std::size_t definitions = 362 + 5 * 7;
-    const std::size_t parameters = 24 + 2 + 4 * 2 + 3 * 1 + 3 * 1 + 4 * 3 + 3 * 1 + 3 * 1 + 6 * 2 + 1 * 2;
-    ASSERT_EQ(parameters, 72u);
-    EXPECT_EQ(css.size(), definitions + 2849 + parameters);
-    EXPECT_TRUE(css.starts_with("@define-color bg ;\n@define-color fg ;\n"));
 }
 
 TEST(GenerateStylesheet, InsertsPaletteTextsAndTheirInks) {

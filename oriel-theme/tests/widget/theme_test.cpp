@@ -196,14 +196,49 @@ TEST_F(ExtraStylesheet, RebuildsOnEveryApplyAndOnThemeFileChanges) {
     EXPECT_EQ(label_colour("oriel-probe-extra"), green);
 }
 
-TEST(LoadCssIntoSlotDeathTest, StopsWithoutADisplay) {
+class EndThemeState : public testing::GtkTest {};
+
+TEST_F(EndThemeState, WithdrawsTheProvidersAndStopsTheMonitorsAndTheBuilder) {
+    const std::string plain = label_colour("oriel-probe-none");
+    auto alive = std::make_shared<int>(0);
+    const std::weak_ptr<int> builder = alive;
+    set_extra_stylesheet(
+        [held = std::move(alive)] { return std::string(".oriel-probe-end { color: #ff0000; }"); });
+    ASSERT_EQ(apply_extra_stylesheet(), ThemeResult::done);
+    ASSERT_EQ(apply_theme(), ThemeResult::done);
+    watch_extra_stylesheet();
+    ThemeState& state = theme_state();
+    ASSERT_TRUE(state.theme_monitor.monitor && state.extra_monitor.monitor);
+    // References held elsewhere (GIO may hold one) outlive the state.
+    const auto theme_monitor = lumenpad::retain(state.theme_monitor.monitor.get());
+    const auto extra_monitor = lumenpad::retain(state.extra_monitor.monitor.get());
+    EXPECT_EQ(label_colour("oriel-probe-end"), red);
+
+    end_theme_state();
+    EXPECT_EQ(label_colour("oriel-probe-end"), plain);
+    EXPECT_TRUE(builder.expired());
+    for (GFileMonitor* monitor : {theme_monitor.get(), extra_monitor.get()}) {
+        EXPECT_TRUE(g_file_monitor_is_cancelled(monitor));
+        EXPECT_FALSE(
+            g_signal_has_handler_pending(monitor, g_signal_lookup("changed", G_TYPE_FILE_MONITOR), 0, TRUE));
+    }
+    EXPECT_FALSE(theme_state().shared.provider) << "the next use starts afresh";
+}
+
+// The library reports a missing display and leaves the decision to its
+// caller. The check runs in a child process that never opened one.
+TEST(NoDisplay, IsReportedToTheCaller) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(
+    EXPECT_EXIT(
         {
             ProviderSlot slot;
-            load_css_into_slot("", slot);
+            const bool reported = load_css_into_slot("", slot) == ThemeResult::no_display &&
+                                  apply_user_stylesheet("missing.css", slot) == ThemeResult::no_display &&
+                                  apply_theme() == ThemeResult::no_display &&
+                                  !theme_state().theme_monitor.monitor;
+            std::exit(reported && !slot.provider ? 0 : 1);
         },
-        "no display");
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

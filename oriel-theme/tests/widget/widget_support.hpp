@@ -6,6 +6,7 @@
 #include "oriel-theme/theme.hpp"
 
 #include "../../src/gtk/css_compat.hpp"
+#include "lumenpad-test/main_loop.hpp"
 #include "lumenpad-test/scoped_env.hpp"
 #include "lumenpad-test/temp_dir.hpp"
 
@@ -13,36 +14,12 @@
 #include <gtk/gtk.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace oriel::testing {
 
-// Runs the main loop until `done` holds or ten seconds have passed; returns
-// whether it holds.
-inline bool wait_until(const std::function<bool()>& done) {
-    bool expired = false;
-    const guint timer = g_timeout_add_seconds(
-        10,
-        [](gpointer flag) {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        },
-        &expired);
-    while (!done() && !expired) {
-        g_main_context_iteration(nullptr, TRUE);
-    }
-    if (!expired) {
-        g_source_remove(timer);
-    }
-    return done();
-}
-
-// Dispatches whatever is ready now without waiting.
-inline void drain_main_loop() {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-}
+using lumenpad::test::drain_main_loop;
+using lumenpad::test::wait_until;
 
 // How GTK itself serialises the rules of `css`, for comparing provider
 // contents without depending on formatting.
@@ -77,7 +54,8 @@ inline std::string label_colour(const char* css_class) {
 
 // GTK on the compositor the harness provides, and HOME, the XDG directories
 // and the runtime directory (hence the theme file) inside a private
-// directory. The library's watchers and callback don't outlive a test.
+// directory. The library's state (providers, watchers, callback) doesn't
+// outlive a test.
 class GtkTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -91,10 +69,7 @@ protected:
     }
 
     void TearDown() override {
-        ThemeState& state = theme_state();
-        state.theme_monitor.monitor.reset();
-        state.extra_monitor.monitor.reset();
-        state.extra_stylesheet = nullptr;
+        end_theme_state();
         drain_main_loop();
     }
 
