@@ -6,18 +6,26 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <limits>
+#include <map>
 #include <set>
 
 namespace lumenpad {
 namespace {
 
 using test::read_whole_file;
+using test::TempDir;
 using test::TempHomeTest;
 
 constexpr std::uint32_t max_count = std::numeric_limits<std::uint32_t>::max();
+
+// An unprivileged account for files and links of "another user".
+constexpr uid_t other_uid = 65534;
 
 std::set<std::string> dir_entries(const std::string& path) {
     std::set<std::string> names;
@@ -25,6 +33,28 @@ std::set<std::string> dir_entries(const std::string& path) {
         names.insert(entry.path().filename().string());
     }
     return names;
+}
+
+// Every entry under `root` with its kind, owner, permissions and content or
+// link text: two equal snapshots mean nothing was written, replaced or left.
+std::map<std::string, std::string> snapshot(const std::string& root) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string path = entry.path().string();
+        struct stat st {};
+        EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+        std::string state = std::to_string(st.st_mode) + " " + std::to_string(st.st_uid) + " " +
+                            std::to_string(st.st_ino) + " ";
+        if (S_ISREG(st.st_mode)) {
+            state += read_whole_file(path);
+        } else if (S_ISLNK(st.st_mode)) {
+            state += std::filesystem::read_symlink(path).string();
+        } else if (S_ISCHR(st.st_mode)) {
+            state += std::to_string(st.st_rdev);
+        }
+        entries.emplace(path.substr(root.size()), std::move(state));
+    }
+    return entries;
 }
 
 mode_t permissions(const std::string& path) {
@@ -266,15 +296,6 @@ TEST_F(HistoryFile, ALinkedFileIsReplacedAtItsTarget) {
     EXPECT_EQ(dir_entries(home.path() + "/dotfiles"), std::set<std::string>{"history.json"});
 }
 
-TEST_F(HistoryFile, ADanglingLinkGetsItsTargetCreated) {
-    home.make_dir("dotfiles");
-    home.make_dir(".cache/lumenpad");
-    std::filesystem::create_symlink(home.path() + "/dotfiles/history.json", file);
-    save_history(History{file, {{"New", 1}}});
-    EXPECT_TRUE(std::filesystem::is_symlink(file));
-    EXPECT_EQ(read_whole_file(home.path() + "/dotfiles/history.json"), R"({"New":1})");
-}
-
 TEST_F(HistoryFile, ALinkLoopSavesNothing) {
     home.make_dir(".cache/lumenpad");
     std::filesystem::create_symlink("history.json", file);
@@ -282,6 +303,128 @@ TEST_F(HistoryFile, ALinkLoopSavesNothing) {
     EXPECT_TRUE(std::filesystem::is_symlink(file));
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
 }
+
+TEST_F(HistoryFile, ALinkChainOfOurOwnIsFollowedToItsEnd) {
+    home.write("dotfiles/history.json", R"({"Old":1})");
+    home.make_dir(".cache/lumenpad");
+    std::filesystem::create_symlink(home.path() + "/dotfiles/history.json", home.path() + "/middle");
+    std::filesystem::create_symlink("../../middle", file);
+    ASSERT_TRUE(save_history_to(History{file, {{"New", 1}}}, file));
+    EXPECT_EQ(read_whole_file(home.path() + "/dotfiles/history.json"), R"({"New":1})");
+    EXPECT_TRUE(std::filesystem::is_symlink(home.path() + "/middle"));
+    EXPECT_TRUE(std::filesystem::is_symlink(file));
+}
+
+TEST_F(HistoryFile, ReplacementSetsThePermissionsWhateverTheMask) {
+    home.write(".cache/lumenpad/history.json", "{}");
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
+    const mode_t old_mask = ::umask(077);
+    const bool saved = save_history_to(History{file, {{"a", 1}}}, file);
+    const mode_t mask_after = ::umask(old_mask);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(permissions(file), 0644u);
+    EXPECT_EQ(mask_after, 077u);
+}
+
+// Something in history.json's place, or at the end of its link, that the save
+// must leave exactly as it is. Each case gets the home directory and the path
+// of history.json, whose directory exists.
+struct ForeignPlace {
+    const char* what;
+    std::function<void(const TempDir& home, const std::string& file)> plant;
+    bool needs_root;
+};
+
+void PrintTo(const ForeignPlace& place, std::ostream* out) {
+    *out << place.what;
+}
+
+void give_away(const std::string& path) {
+    ASSERT_EQ(::lchown(path.c_str(), other_uid, other_uid), 0) << path;
+}
+
+void make_device(const std::string& path) {
+    ASSERT_EQ(::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0) << path;
+}
+
+class HistoryLeavesAlone : public HistoryFile, public ::testing::WithParamInterface<ForeignPlace> {};
+
+TEST_P(HistoryLeavesAlone, WritesNothingAnywhere) {
+    if (GetParam().needs_root && ::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give files to another user or make a device";
+    }
+    home.make_dir(".cache/lumenpad");
+    home.write("victim/.bashrc", "export PATH=/usr/bin\n");
+    GetParam().plant(home, file);
+    const auto before = snapshot(home.path());
+
+    EXPECT_FALSE(save_history_to(History{file, {{"B", 1}}}, file));
+    EXPECT_EQ(snapshot(home.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, HistoryLeavesAlone,
+    ::testing::Values(
+        ForeignPlace{"directory",
+                     [](const TempDir&, const std::string& file) { std::filesystem::create_directory(file); },
+                     false},
+        ForeignPlace{"fifo", [](const TempDir&, const std::string& file) { ::mkfifo(file.c_str(), 0600); },
+                     false},
+        ForeignPlace{"device", [](const TempDir&, const std::string& file) { make_device(file); }, true},
+        ForeignPlace{"file_of_another_user",
+                     [](const TempDir& home, const std::string& file) {
+                         home.write(".cache/lumenpad/history.json", R"({"A":1})");
+                         give_away(file);
+                     },
+                     true},
+        ForeignPlace{"dangling_link",
+                     [](const TempDir& home, const std::string& file) {
+                         home.make_dir("victim/.ssh");
+                         std::filesystem::create_symlink(home / "victim/.ssh/authorized_keys", file);
+                     },
+                     false},
+        ForeignPlace{"link_to_a_directory",
+                     [](const TempDir& home, const std::string& file) {
+                         std::filesystem::create_symlink(home / "victim", file);
+                     },
+                     false},
+        ForeignPlace{"link_to_a_fifo",
+                     [](const TempDir& home, const std::string& file) {
+                         ::mkfifo((home / "victim/fifo").c_str(), 0600);
+                         std::filesystem::create_symlink(home / "victim/fifo", file);
+                     },
+                     false},
+        ForeignPlace{"link_to_a_device",
+                     [](const TempDir& home, const std::string& file) {
+                         make_device(home / "victim/null");
+                         std::filesystem::create_symlink(home / "victim/null", file);
+                     },
+                     true},
+        ForeignPlace{"link_of_another_user",
+                     [](const TempDir& home, const std::string& file) {
+                         std::filesystem::create_symlink(home / "victim/.bashrc", file);
+                         give_away(file);
+                     },
+                     true},
+        ForeignPlace{"link_to_a_file_of_another_user",
+                     [](const TempDir& home, const std::string& file) {
+                         give_away(home / "victim/.bashrc");
+                         std::filesystem::create_symlink(home / "victim/.bashrc", file);
+                     },
+                     true},
+        ForeignPlace{"our_link_to_a_link_of_another_user",
+                     [](const TempDir& home, const std::string& file) {
+                         std::filesystem::create_symlink(home / "victim/.bashrc", home / "victim/link");
+                         give_away(home / "victim/link");
+                         std::filesystem::create_symlink(home / "victim/link", file);
+                     },
+                     true},
+        ForeignPlace{"link_ending_in_a_slash",
+                     [](const TempDir& home, const std::string& file) {
+                         std::filesystem::create_symlink(home / "victim/", file);
+                     },
+                     false}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace
 }  // namespace lumenpad
