@@ -1,4 +1,5 @@
-// The launcher's own directories. They are never created by the launcher.
+// The launcher's own directories. Only saving the history creates one: the
+// cache directory, when it is missing.
 #pragma once
 
 #include <string>

@@ -35,8 +35,9 @@ void record_launch(History& history, std::string_view name);
 std::string history_json(const History& history);
 
 // Replaces the file at history.path (or `path`) atomically, by the rules of
-// replace_own_file: never anything but the user's own regular file. The cache
-// directory is never created. save_history_to tells whether it was replaced.
+// replace_own_file: never anything but the user's own regular file, and a
+// missing cache directory is created with mode 0700. save_history_to tells
+// whether the file was replaced.
 void save_history(const History& history);
 bool save_history_to(const History& history, const std::string& path);
 

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <optional>
@@ -49,6 +50,31 @@ bool names_a_file(const std::string& name) {
 
 UniqueFd open_directory(int at, const std::string& path) {
     return UniqueFd(::openat(at, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// Opens the directory at `path`, creating each missing one on the way with
+// mode 0700, as the XDG base-directory rules ask. Existing ones stay as they are.
+UniqueFd open_or_create_directory(const std::string& path) {
+    UniqueFd dir = open_directory(AT_FDCWD, path);
+    if (dir || errno != ENOENT) {
+        return dir;
+    }
+    dir = open_directory(AT_FDCWD, path.starts_with('/') ? "/" : ".");
+    std::size_t start = 0;
+    while (dir && start < path.size()) {
+        const auto end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty()) {
+            continue;
+        }
+        UniqueFd next = open_directory(dir.get(), part);
+        if (!next && errno == ENOENT && (::mkdirat(dir.get(), part.c_str(), 0700) == 0 || errno == EEXIST)) {
+            next = open_directory(dir.get(), part);
+        }
+        dir = std::move(next);
+    }
+    return dir;
 }
 
 std::optional<std::string> read_link(int dir, const std::string& name) {
@@ -145,7 +171,7 @@ bool replace_own_file(const std::string& path, std::string_view content) {
     if (!names_a_file(name)) {
         return false;
     }
-    UniqueFd dir = open_directory(AT_FDCWD, dir_path);
+    UniqueFd dir = open_or_create_directory(dir_path);
     if (!dir) {
         return false;
     }

@@ -3,6 +3,8 @@ each launch, the most launched application first at the next start, and an
 existing history.json kept whole when it cannot be rewritten."""
 
 import os
+import shutil
+import stat
 import sys
 import unittest
 
@@ -52,6 +54,14 @@ class HistoryTest(LauncherTestCase):
         self.assertEqual(self.home.wait_for_calls(ZULU[1], 3)[2], [zulu_path])
         self.assertEqual(self.home.calls(ALPHA[1]), [])
         self.assertEqual(self.read_history(), b'{"Zulu Probe":3}')
+
+    def test_a_fresh_home_gets_a_private_cache_directory_at_the_first_launch(self):
+        shutil.rmtree(self.home.cache_home)
+        self.launch_once("zulu")
+        self.home.wait_for_calls(ZULU[1], 1)
+        self.assertEqual(self.read_history(), b'{"Zulu Probe":1}')
+        # ~/.cache itself may have been made first by a library, such as Mesa.
+        self.assertEqual(stat.S_IMODE(os.stat(self.cache).st_mode), 0o700)
 
     def test_other_members_are_written_back_with_their_old_counts(self):
         with open(self.history, "w") as f:

@@ -220,16 +220,26 @@ TEST_F(HistoryFile, LaunchingTwiceKeepsTheOtherMembers) {
     EXPECT_EQ(read_whole_file(file), history_json(history));
 }
 
-TEST_F(HistoryFile, FirstLaunchCreatesTheFileButNotTheDirectory) {
+TEST_F(HistoryFile, FirstLaunchCreatesTheMissingDirectoriesPrivate) {
     History history = load_history();
     record_launch(history, "Firefox");
     save_history(history);
-    EXPECT_FALSE(std::filesystem::exists(home.path() + "/.cache"));
-
-    home.make_dir(".cache/lumenpad");
-    save_history(history);
     EXPECT_EQ(read_whole_file(file), R"({"Firefox":1})");
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
+    EXPECT_EQ(permissions(home.path() + "/.cache"), 0700u);
+    EXPECT_EQ(permissions(cache), 0700u);
+}
+
+TEST_F(HistoryFile, AnExistingDirectoryKeepsItsPermissions) {
+    home.make_dir(".cache");
+    std::filesystem::permissions(home.path() + "/.cache", std::filesystem::perms(0755));
+    ASSERT_TRUE(save_history_to(History{file, {{"a", 1}}}, file));
+    EXPECT_EQ(permissions(home.path() + "/.cache"), 0755u);
+    EXPECT_EQ(permissions(cache), 0700u);
+
+    std::filesystem::permissions(cache, std::filesystem::perms(0750));
+    ASSERT_TRUE(save_history_to(History{file, {{"a", 2}}}, file));
+    EXPECT_EQ(permissions(cache), 0750u);
 }
 
 TEST_F(HistoryFile, ReplacementKeepsThePermissions) {
