@@ -1,10 +1,35 @@
 #include "lumenpad-shared/paths.hpp"
 
 #include "lumenpad-shared/env.hpp"
+#include "lumenpad-shared/text.hpp"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <vector>
 
 namespace lumenpad {
 
 namespace {
+
+// The home directory of the real user in the password database, when it has
+// an absolute one in UTF-8.
+std::optional<std::string> password_home() {
+    const long reported = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(reported > 0 ? static_cast<std::size_t>(reported) : 1024);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    int error = 0;
+    while ((error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+           buffer.size() < 1024 * 1024) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (error != 0 || found == nullptr || entry.pw_dir == nullptr || entry.pw_dir[0] != '/' ||
+        !is_valid_utf8(entry.pw_dir)) {
+        return std::nullopt;
+    }
+    return std::string(entry.pw_dir);
+}
 
 // Splits a path into its components; an absolute path starts with "/".
 std::vector<std::string_view> components(std::string_view path) {
@@ -42,8 +67,11 @@ bool same_path(std::string_view a, std::string_view b) {
     return components(a) == components(b);
 }
 
-std::string home_dir() {
-    return env_text("HOME").value_or("/tmp");
+std::optional<std::string> home_dir() {
+    if (auto home = env_text("HOME")) {
+        return home;
+    }
+    return password_home();
 }
 
 std::vector<std::string> application_dirs() {
@@ -63,8 +91,11 @@ std::vector<std::string> application_dirs() {
         }
         start = end + 1;
     }
-    const auto data_home = env_text("XDG_DATA_HOME");
-    dirs.push_back(join_path(data_home ? *data_home : join_path(home_dir(), ".local/share"), "applications"));
+    if (const auto data_home = env_text("XDG_DATA_HOME")) {
+        dirs.push_back(join_path(*data_home, "applications"));
+    } else if (const auto home = home_dir()) {
+        dirs.push_back(join_path(join_path(*home, ".local/share"), "applications"));
+    }
     return dirs;
 }
 

@@ -2,6 +2,7 @@
 // that hold desktop-entry files.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,11 +16,14 @@ std::string join_path(std::string_view dir, std::string_view name);
 // separators, trailing separators and "." components make no difference.
 bool same_path(std::string_view a, std::string_view b);
 
-// HOME, or "/tmp" when it is unset or not UTF-8.
-std::string home_dir();
+// HOME (even when empty); when it is unset or not UTF-8, the real user's home
+// in the password database; otherwise nothing. Never a shared directory such
+// as /tmp, where another user could lay out our files first.
+std::optional<std::string> home_dir();
 
 // "/usr/share/applications", then each XDG_DATA_DIRS piece joined with
-// "applications" (skipping those equal to the first), then the user's own.
+// "applications" (skipping those equal to the first), then the user's own,
+// which is left out when there is neither XDG_DATA_HOME nor a home.
 std::vector<std::string> application_dirs();
 
 }  // namespace lumenpad

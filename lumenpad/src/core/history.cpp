@@ -101,12 +101,13 @@ void append_json_string(std::string& out, std::string_view text) {
 }  // namespace
 
 History load_history() {
-    return load_history(join_path(cache_dir(), "history.json"));
+    const auto dir = cache_dir();
+    return dir ? load_history(join_path(*dir, "history.json")) : History{};
 }
 
 History load_history(std::string path) {
-    History history{std::move(path), {}};
-    if (const auto text = read_text_file(history.path)) {
+    History history{path, {}};
+    if (const auto text = read_text_file(path)) {
         if (auto counts = parse_history_counts(*text)) {
             history.counts = std::move(*counts);
         }
@@ -153,7 +154,9 @@ std::string history_json(const History& history) {
 }
 
 void save_history(const History& history) {
-    save_history_to(history, history.path);
+    if (history.path) {
+        save_history_to(history, *history.path);
+    }
 }
 
 bool save_history_to(const History& history, const std::string& path) {

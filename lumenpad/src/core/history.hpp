@@ -14,7 +14,8 @@ namespace lumenpad {
 using HistoryCounts = std::unordered_map<std::string, std::uint32_t>;
 
 struct History {
-    std::string path;
+    // Nothing when there is no cache directory: the counts live in memory only.
+    std::optional<std::string> path;
     HistoryCounts counts;
 };
 
