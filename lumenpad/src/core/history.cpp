@@ -6,6 +6,7 @@
 #include "lumenpad-shared/read_file.hpp"
 #include "replace_file.hpp"
 
+#include <cerrno>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <utility>
@@ -107,10 +108,13 @@ History load_history() {
 
 History load_history(std::string path) {
     History history{path, {}};
-    if (const auto text = read_text_file(path)) {
-        if (auto counts = parse_history_counts(*text)) {
-            history.counts = std::move(*counts);
-        }
+    int error = 0;
+    const auto text = read_text_file(path, error);
+    auto counts = text ? parse_history_counts(*text) : std::nullopt;
+    if (counts) {
+        history.counts = std::move(*counts);
+    } else {
+        history.refused_file = text || error != ENOENT;
     }
     return history;
 }
@@ -153,14 +157,14 @@ std::string history_json(const History& history) {
     return out;
 }
 
-void save_history(const History& history) {
-    if (history.path) {
-        save_history_to(history, *history.path);
+void save_history(History& history) {
+    if (history.path && save_history_to(history, *history.path)) {
+        history.refused_file = false;
     }
 }
 
 bool save_history_to(const History& history, const std::string& path) {
-    return replace_own_file(path, history_json(history));
+    return replace_own_file(path, history_json(history), history.refused_file);
 }
 
 }  // namespace lumenpad

@@ -1,6 +1,7 @@
 // Launch counts by application name, kept in "history.json" in the cache
 // directory. Reading and writing never fail loudly: a bad or missing file is an
-// empty history, and a failed save leaves the old file as it was.
+// empty history, a failed save leaves the old file as it was, and a file the
+// reader refused is kept beside the new one as "history.json.bad".
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,9 @@ struct History {
     // Nothing when there is no cache directory: the counts live in memory only.
     std::optional<std::string> path;
     HistoryCounts counts;
+    // The file was there but unreadable, not UTF-8 or not valid: its counts
+    // may be mended by hand, so the first save keeps it instead of replacing it.
+    bool refused_file = false;
 };
 
 // The history at cache_dir()/history.json, or at `path`.
@@ -38,8 +42,9 @@ std::string history_json(const History& history);
 // Replaces the file at history.path (or `path`) atomically, by the rules of
 // replace_own_file: never anything but the user's own regular file, and a
 // missing cache directory is created with mode 0700. save_history_to tells
-// whether the file was replaced.
-void save_history(const History& history);
+// whether the file was replaced. A refused file is renamed to its name +
+// ".bad" first; save_history then forgets that it was refused.
+void save_history(History& history);
 bool save_history_to(const History& history, const std::string& path);
 
 }  // namespace lumenpad

@@ -166,7 +166,7 @@ std::pair<UniqueFd, std::string> create_temporary(int dir, const std::string& na
 
 }  // namespace
 
-bool replace_own_file(const std::string& path, std::string_view content) {
+bool replace_own_file(const std::string& path, std::string_view content, bool set_aside_old) {
     auto [dir_path, name] = split_path(path);
     if (!names_a_file(name)) {
         return false;
@@ -189,6 +189,9 @@ bool replace_own_file(const std::string& path, std::string_view content) {
     const mode_t mode = target->mode.value_or(0666 & ~current_umask());
     bool done = write_all(fd.get(), content) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
     done = ::close(fd.release()) == 0 && done;
+    if (done && set_aside_old && target->mode) {
+        done = ::renameat(at, target->name.c_str(), at, (target->name + ".bad").c_str()) == 0;
+    }
     if (!done || ::renameat(at, temp.c_str(), at, target->name.c_str()) != 0) {
         ::unlinkat(at, temp.c_str(), 0);
         return false;

@@ -1,5 +1,6 @@
 #include "history.hpp"
 
+#include "lumenpad-test/child.hpp"
 #include "lumenpad-test/temp_home.hpp"
 
 #include <gtest/gtest.h>
@@ -205,7 +206,8 @@ TEST_F(HistoryFile, AwkwardNamesSurviveARoundTrip) {
                                   {"\xF0\x9F\x8E\x89", 5}, {"", 6},
                                   {"plain", max_count}};
     home.make_dir(".cache/lumenpad");
-    save_history(History{file, counts});
+    History history{file, counts};
+    save_history(history);
     EXPECT_EQ(load_history().counts, counts);
 }
 
@@ -312,6 +314,93 @@ TEST_F(HistoryFile, ALinkLoopSavesNothing) {
     EXPECT_FALSE(save_history_to(History{file, {{"a", 1}}}, file));
     EXPECT_TRUE(std::filesystem::is_symlink(file));
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
+}
+
+struct RefusedCase {
+    const char* what;
+    std::string text;
+};
+
+void PrintTo(const RefusedCase& refused, std::ostream* out) {
+    *out << refused.what;
+}
+
+class HistoryKeepsARefusedFile : public HistoryFile, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(HistoryKeepsARefusedFile, AsHistoryJsonBad) {
+    home.write(".cache/lumenpad/history.json", GetParam().text);
+    home.write(".cache/lumenpad/history.json.bad", "an older one");
+    History history = load_history();
+    EXPECT_TRUE(history.counts.empty());
+    record_launch(history, "New");
+    save_history(history);
+    EXPECT_EQ(read_whole_file(file), R"({"New":1})");
+    EXPECT_EQ(read_whole_file(file + ".bad"), GetParam().text);
+
+    // Only the first save sets it aside: the next keeps it.
+    record_launch(history, "New");
+    save_history(history);
+    EXPECT_EQ(read_whole_file(file), R"({"New":2})");
+    EXPECT_EQ(read_whole_file(file + ".bad"), GetParam().text);
+    EXPECT_EQ(dir_entries(cache), (std::set<std::string>{"history.json", "history.json.bad"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Load, HistoryKeepsARefusedFile,
+                         ::testing::Values(RefusedCase{"invalid_byte", "{\"Files\":4,\"caf\xE9\":1}"},
+                                           RefusedCase{"byte_order_mark", "\xEF\xBB\xBF{\"Files\":4}"},
+                                           RefusedCase{"fraction", R"({"Files":7.0})"},
+                                           RefusedCase{"above_maximum", R"({"Files":4294967296})"},
+                                           RefusedCase{"malformed", R"({"Files":4)"},
+                                           RefusedCase{"empty", ""}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(HistoryFile, AValidOrMissingFileIsNotSetAside) {
+    for (const bool exists : {false, true}) {
+        History history = load_history();
+        EXPECT_FALSE(history.refused_file);
+        record_launch(history, "New");
+        save_history(history);
+        EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"}) << exists;
+    }
+}
+
+TEST_F(HistoryFile, ARefusedLinkedFileIsSetAsideBesideItsTarget) {
+    home.write("dotfiles/counts.json", "{\"Files\":4,}");
+    home.make_dir(".cache/lumenpad");
+    std::filesystem::create_symlink("../../dotfiles/counts.json", file);
+    History history = load_history();
+    record_launch(history, "New");
+    save_history(history);
+    EXPECT_TRUE(std::filesystem::is_symlink(file));
+    EXPECT_EQ(read_whole_file(home / "dotfiles/counts.json"), R"({"New":1})");
+    EXPECT_EQ(read_whole_file(home / "dotfiles/counts.json.bad"), "{\"Files\":4,}");
+}
+
+TEST_F(HistoryFile, AnUnreadableFileIsSetAside) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to take on another user id, for whom the file is unreadable";
+    }
+    home.write(".cache/lumenpad/history.json", R"({"Files":4})");
+    std::filesystem::permissions(file, std::filesystem::perms(0200));
+    for (const std::string& path : {home.path(), home / ".cache", cache, file}) {
+        ASSERT_EQ(::chown(path.c_str(), other_uid, other_uid), 0) << path;
+    }
+    const std::string report = test::in_child([&]() -> std::string {
+        if (::setgid(other_uid) != 0 || ::setuid(other_uid) != 0) {
+            return "could not take on the user id";
+        }
+        History history = load_history();
+        if (!history.refused_file || !history.counts.empty()) {
+            return "the file was not refused";
+        }
+        record_launch(history, "New");
+        save_history(history);
+        return {};
+    });
+    EXPECT_EQ(report, "");
+    EXPECT_EQ(read_whole_file(file), R"({"New":1})");
+    EXPECT_EQ(read_whole_file(file + ".bad"), R"({"Files":4})");
+    EXPECT_EQ(permissions(file + ".bad"), 0200u);
 }
 
 TEST_F(HistoryFile, ALinkChainOfOurOwnIsFollowedToItsEnd) {
