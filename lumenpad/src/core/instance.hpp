@@ -9,7 +9,8 @@
 
 namespace lumenpad {
 
-// XDG_RUNTIME_DIR (even when empty) or "/tmp", joined with "lumenpad.pid".
+// XDG_RUNTIME_DIR (even when empty) joined with "lumenpad.pid"; without it
+// "/tmp/lumenpad-UID.pid", with the effective user id.
 std::string pid_file_path();
 
 // Trimmed text: an optional '+', then ASCII digits up to 4294967295.
