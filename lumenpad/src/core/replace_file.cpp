@@ -184,9 +184,11 @@ bool replace_own_file(const std::string& path, std::string_view content, bool se
     if (!fd) {
         return false;
     }
-    // A replaced file keeps its permissions; a new one gets what creating it
-    // directly would have given.
-    const mode_t mode = target->mode.value_or(0666 & ~current_umask());
+    // A replaced file keeps its permissions; a new one, or one that takes the
+    // place of a file set aside (perhaps for being unreadable), gets what
+    // creating it directly would have given.
+    const bool fresh = !target->mode || set_aside_old;
+    const mode_t mode = fresh ? 0666 & ~current_umask() : *target->mode;
     bool done = write_all(fd.get(), content) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
     done = ::close(fd.release()) == 0 && done;
     if (done && set_aside_old && target->mode) {

@@ -14,7 +14,8 @@ namespace lumenpad {
 // symbolic link is followed only when it is the user's own and leads, through
 // more such links, to such a file; the link then stays and its target is
 // replaced. With `set_aside_old`, the file replaced is first renamed to its
-// name + ".bad", replacing an older one. True when the file was replaced.
+// name + ".bad", replacing an older one, and the new file gets the permissions
+// of a new one rather than its. True when the file was replaced.
 bool replace_own_file(const std::string& path, std::string_view content, bool set_aside_old = false);
 
 }  // namespace lumenpad
