@@ -1,6 +1,7 @@
 #include "lumenpad-shared/base_dirs.hpp"
 
 #include "lumenpad-shared/paths.hpp"
+#include "lumenpad-shared/text.hpp"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -39,7 +40,15 @@ std::optional<std::string> find_home(VariableRule rule, HomeFallback fallback) {
     if (auto home = env_value("HOME", rule)) {
         return home;
     }
-    return fallback == HomeFallback::password_database ? password_database_home() : std::nullopt;
+    if (fallback == HomeFallback::none) {
+        return std::nullopt;
+    }
+    // A relative entry would name a directory under wherever we were started.
+    auto home = password_database_home();
+    if (!home || home->front() != '/' || (rule.bytes == Bytes::utf8 && !is_valid_utf8(*home))) {
+        return std::nullopt;
+    }
+    return home;
 }
 
 std::optional<std::string> user_dir(UserDir which, const std::function<std::optional<std::string>()>& home,

@@ -56,8 +56,8 @@ std::vector<std::string_view> split_path_list(std::string_view list) {
     }
 }
 
-std::string home_dir() {
-    return find_home({}, HomeFallback::none).value_or("/tmp");
+std::optional<std::string> home_dir() {
+    return find_home({}, HomeFallback::password_database);
 }
 
 std::vector<std::string> application_dirs() {
@@ -68,8 +68,9 @@ std::vector<std::string> application_dirs() {
             dirs.push_back(std::move(dir));
         }
     }
-    // home_dir() always gives a directory.
-    dirs.push_back(join_path(*user_dir(UserDir::data, home_dir), "applications"));
+    if (auto data_home = user_dir(UserDir::data, home_dir)) {
+        dirs.push_back(join_path(*data_home, "applications"));
+    }
     return dirs;
 }
 

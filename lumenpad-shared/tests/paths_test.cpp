@@ -1,8 +1,11 @@
 #include "lumenpad-shared/paths.hpp"
 
+#include "lumenpad-test/child.hpp"
 #include "lumenpad-test/temp_home.hpp"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <optional>
 #include <string>
@@ -67,17 +70,46 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- home_dir --------------------------------------------------------------------
 
+// The real user's home as the password database has it.
+std::string password_home() {
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
+
 using HomeDir = TempHomeTest;
 
-TEST_F(HomeDir, FromEnvironmentOrTmp) {
+TEST_F(HomeDir, FromEnvironmentOrPasswordDatabase) {
+    ASSERT_TRUE(password_home().starts_with('/')) << "the test user needs a home in the password database";
     EXPECT_EQ(home_dir(), home.path());
     env.unset("HOME");
-    EXPECT_EQ(home_dir(), "/tmp");
+    EXPECT_EQ(home_dir(), password_home());
     env.set("HOME", home.path() + "/caf\xE9");
-    EXPECT_EQ(home_dir(), "/tmp");
+    EXPECT_EQ(home_dir(), password_home());
     // A set value counts even when empty.
     env.set("HOME", "");
     EXPECT_EQ(home_dir(), "");
+}
+
+TEST_F(HomeDir, NoneWithoutHomeOrPasswordEntry) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to take on a user id without a password entry";
+    }
+    env.unset("HOME");
+    env.unset("XDG_DATA_HOME");
+    const uid_t stranger = test::uid_without_password_entry();
+    const std::string report = test::in_child([&]() -> std::string {
+        if (::setgid(stranger) != 0 || ::setuid(stranger) != 0) {
+            return "could not take on the user id";
+        }
+        if (home_dir()) {
+            return "a home: " + *home_dir();
+        }
+        if (application_dirs().back() != home.path() + "/system/applications") {
+            return "a user directory: " + application_dirs().back();
+        }
+        return {};
+    });
+    EXPECT_EQ(report, "");
 }
 
 // ---- application_dirs ------------------------------------------------------------
@@ -105,6 +137,9 @@ protected:
         if (const size_t at = out.find("{home}"); at != std::string::npos) {
             out.replace(at, 6, home.path());
         }
+        if (const size_t at = out.find("{passwd}"); at != std::string::npos) {
+            out.replace(at, 8, password_home());
+        }
         return out;
     }
 };
@@ -129,12 +164,13 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ApplicationDirs,
     ::testing::Values(
         DirsCase{"AllUnset", unset, unset, "{home}", {system_dir, local_dir, user_dir}},
-        DirsCase{"HomeUnset", unset, unset, unset, {system_dir, local_dir, "/tmp/.local/share/applications"}},
+        DirsCase{
+            "HomeUnset", unset, unset, unset, {system_dir, local_dir, "{passwd}/.local/share/applications"}},
         DirsCase{"HomeNotUtf8",
                  unset,
                  unset,
                  "/home/caf\xE9",
-                 {system_dir, local_dir, "/tmp/.local/share/applications"}},
+                 {system_dir, local_dir, "{passwd}/.local/share/applications"}},
         DirsCase{"DataDirsEmpty", "", unset, "{home}", {system_dir, "applications", user_dir}},
         DirsCase{"DataDirsNotUtf8", "/opt/\xFF", unset, "{home}", {system_dir, local_dir, user_dir}},
         DirsCase{"OnlyUsrShare", "/usr/share", unset, "{home}", {system_dir, user_dir}},

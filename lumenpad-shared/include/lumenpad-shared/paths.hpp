@@ -2,6 +2,7 @@
 // of directories that hold desktop-entry files.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,11 +20,14 @@ bool same_path(std::string_view a, std::string_view b);
 // (an empty list is one empty piece).
 std::vector<std::string_view> split_path_list(std::string_view list);
 
-// The launcher's home directory: the variable when set and UTF-8, else "/tmp".
-std::string home_dir();
+// HOME (even when empty); when it is unset or not UTF-8, the real user's home
+// in the password database; otherwise nothing. Never a shared directory such
+// as /tmp, where another user could lay out our files first.
+std::optional<std::string> home_dir();
 
 // "/usr/share/applications", then each system data directory joined with
-// "applications" (skipping those equal to the first), then the user's own.
+// "applications" (skipping those equal to the first), then the user's own,
+// which is left out when there is neither XDG_DATA_HOME nor a home.
 std::vector<std::string> application_dirs();
 
 }  // namespace lumenpad

@@ -85,7 +85,8 @@ std::optional<ShapeError> read_config(const toml::table& root, Config& config) {
 }  // namespace
 
 Config load_config() {
-    return load_config(join_path(config_dir(), "config.toml"), std::cerr);
+    const auto dir = config_dir();
+    return dir ? load_config(join_path(*dir, "config.toml"), std::cerr) : Config{};
 }
 
 Config load_config(const std::string& path, std::ostream& err) {

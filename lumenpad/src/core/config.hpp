@@ -20,7 +20,8 @@ struct Config {
     std::vector<Context> contexts;
 };
 
-// Reads config_dir()/config.toml, or `path` with problems reported to `err`.
+// Reads config_dir()/config.toml (nothing without a configuration directory),
+// or `path` with problems reported to `err`.
 // Every failure gives the empty Config; only a missing file goes unreported.
 Config load_config();
 Config load_config(const std::string& path, std::ostream& err);

@@ -7,18 +7,18 @@ namespace lumenpad {
 
 namespace {
 
-std::string launcher_dir(UserDir which) {
-    // home_dir() always gives a directory.
-    return join_path(*user_dir(which, home_dir), "lumenpad");
+std::optional<std::string> launcher_dir(UserDir which) {
+    const auto base = user_dir(which, home_dir);
+    return base ? std::optional(join_path(*base, "lumenpad")) : std::nullopt;
 }
 
 }  // namespace
 
-std::string config_dir() {
+std::optional<std::string> config_dir() {
     return launcher_dir(UserDir::config);
 }
 
-std::string cache_dir() {
+std::optional<std::string> cache_dir() {
     return launcher_dir(UserDir::cache);
 }
 

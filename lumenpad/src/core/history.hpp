@@ -1,6 +1,7 @@
 // Launch counts by application name, kept in "history.json" in the cache
 // directory. Reading and writing never fail loudly: a bad or missing file is an
-// empty history, and a failed save leaves the old file as it was.
+// empty history, a failed save leaves the old file as it was, and a file the
+// reader refused is kept beside the new one as "history.json.bad".
 #pragma once
 
 #include <cstdint>
@@ -14,8 +15,12 @@ namespace lumenpad {
 using HistoryCounts = std::unordered_map<std::string, std::uint32_t>;
 
 struct History {
-    std::string path;
+    // Nothing when there is no cache directory: the counts live in memory only.
+    std::optional<std::string> path;
     HistoryCounts counts;
+    // The file was there but unreadable, not UTF-8 or not valid: its counts
+    // may be mended by hand, so the first save keeps it instead of replacing it.
+    bool refused_file = false;
 };
 
 // The history at cache_dir()/history.json, or at `path`.
@@ -34,9 +39,12 @@ void record_launch(History& history, std::string_view name);
 // The compact JSON form of the counts: no blanks, no line end.
 std::string history_json(const History& history);
 
-// Replaces the file at history.path (or `path`) atomically. The cache directory
-// is never created. save_history_to tells whether the file was replaced.
-void save_history(const History& history);
+// Replaces the file at history.path (or `path`) atomically, by the rules of
+// replace_own_file: never anything but the user's own regular file, and a
+// missing cache directory is created with mode 0700. save_history_to tells
+// whether the file was replaced. A refused file is renamed to its name +
+// ".bad" first; save_history then forgets that it was refused.
+void save_history(History& history);
 bool save_history_to(const History& history, const std::string& path);
 
 }  // namespace lumenpad

@@ -63,7 +63,12 @@ void send_kill(std::uint32_t pid) {
 }  // namespace
 
 std::string pid_file_path() {
-    return join_path(runtime_dir().value_or("/tmp"), "lumenpad.pid");
+    if (auto dir = runtime_dir()) {
+        return join_path(*dir, "lumenpad.pid");
+    }
+    // Each user's own name in the shared /tmp: a file that another user left
+    // or planted under a common name would otherwise block ours for good.
+    return "/tmp/lumenpad-" + std::to_string(::geteuid()) + ".pid";
 }
 
 std::optional<std::uint32_t> parse_pid(std::string_view text) {

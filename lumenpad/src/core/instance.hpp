@@ -9,7 +9,8 @@
 
 namespace lumenpad {
 
-// The runtime directory (even when empty) or "/tmp", joined with "lumenpad.pid".
+// The runtime directory (even when empty) joined with "lumenpad.pid"; without it
+// /tmp/lumenpad-<uid>.pid, with the effective user id.
 std::string pid_file_path();
 
 // Trimmed text: an optional '+', then ASCII digits up to 4294967295.

@@ -31,7 +31,8 @@ Manifest parse_manifest(std::string_view text) {
 }
 
 Manifest load_manifest() {
-    const auto text = read_text_file(join_path(cache_dir(), "manifest.json"));
+    const auto dir = cache_dir();
+    const auto text = dir ? read_text_file(join_path(*dir, "manifest.json")) : std::nullopt;
     return text ? parse_manifest(*text) : Manifest{};
 }
 

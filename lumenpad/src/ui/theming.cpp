@@ -31,7 +31,9 @@ void apply_launcher_theme() {
     // A slot of its own that ends here: the display keeps the provider, and
     // the file is neither watched nor read again.
     oriel::ProviderSlot user_slot;
-    require_display(oriel::apply_user_stylesheet(join_path(config_dir(), "style.css"), user_slot));
+    if (const auto dir = config_dir()) {
+        require_display(oriel::apply_user_stylesheet(join_path(*dir, "style.css"), user_slot));
+    }
 }
 
 }  // namespace lumenpad

@@ -4,6 +4,7 @@ that cannot be read or parsed is reported once and then ignored."""
 
 import json
 import os
+import shutil
 import socket
 import threading
 import unittest
@@ -92,7 +93,9 @@ class ConfigTest(LauncherTestCase):
 
     def launched_by(self, query="", env=None):
         """Runs the launcher, types query and presses Return; returns the
-        launcher and the program that it started."""
+        launcher and the program that it started. Each run starts without
+        launch counts, so that only the configuration decides the order."""
+        shutil.rmtree(os.path.join(self.home.cache_home, "lumenpad"), ignore_errors=True)
         before = {program: len(self.home.calls(program)) for program in self.stubs}
         launcher = self.launch_once(query, env=env)
 

@@ -4,6 +4,7 @@ and stub programs on PATH that record how they were called."""
 import json
 import os
 import re
+import stat
 
 from sway_session import wait_for
 
@@ -28,6 +29,26 @@ sys.exit({exit_code})
 """
 
 SYSTEM_PATH = "/usr/local/bin:/usr/bin:/bin"
+
+
+def tree_snapshot(root):
+    """Every entry under root (root included) with its kind, owner,
+    permissions, inode and content or link text: two equal snapshots mean
+    that nothing was written, replaced or left behind."""
+    entries = {}
+    for directory, names, files in os.walk(root):
+        for name in [""] + names + files if directory == root else names + files:
+            path = os.path.join(directory, name) if name else directory
+            st = os.lstat(path)
+            if stat.S_ISREG(st.st_mode):
+                with open(path, "rb") as f:
+                    content = f.read()
+            elif stat.S_ISLNK(st.st_mode):
+                content = os.readlink(path)
+            else:
+                content = st.st_rdev
+            entries[os.path.relpath(path, root)] = (st.st_mode, st.st_uid, st.st_ino, content)
+    return entries
 
 
 class HomeTree:

@@ -1,23 +1,33 @@
 #include "history.hpp"
 
+#include "lumenpad-test/child.hpp"
 #include "lumenpad-test/temp_home.hpp"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <limits>
+#include <map>
 #include <set>
 
 namespace lumenpad {
 namespace {
 
 using test::read_whole_file;
+using test::TempDir;
 using test::TempHomeTest;
+using test::tree_snapshot;
 
 constexpr std::uint32_t max_count = std::numeric_limits<std::uint32_t>::max();
+
+// An unprivileged account for files and links of "another user".
+constexpr uid_t other_uid = 65534;
 
 std::set<std::string> dir_entries(const std::string& path) {
     std::set<std::string> names;
@@ -175,7 +185,8 @@ TEST_F(HistoryFile, AwkwardNamesSurviveARoundTrip) {
                                   {"\xF0\x9F\x8E\x89", 5}, {"", 6},
                                   {"plain", max_count}};
     home.make_dir(".cache/lumenpad");
-    save_history(History{file, counts});
+    History history{file, counts};
+    save_history(history);
     EXPECT_EQ(load_history().counts, counts);
 }
 
@@ -190,16 +201,26 @@ TEST_F(HistoryFile, LaunchingTwiceKeepsTheOtherMembers) {
     EXPECT_EQ(read_whole_file(file), history_json(history));
 }
 
-TEST_F(HistoryFile, FirstLaunchCreatesTheFileButNotTheDirectory) {
+TEST_F(HistoryFile, FirstLaunchCreatesTheMissingDirectoriesPrivate) {
     History history = load_history();
     record_launch(history, "Firefox");
     save_history(history);
-    EXPECT_FALSE(std::filesystem::exists(home.path() + "/.cache"));
-
-    home.make_dir(".cache/lumenpad");
-    save_history(history);
     EXPECT_EQ(read_whole_file(file), R"({"Firefox":1})");
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
+    EXPECT_EQ(permissions(home.path() + "/.cache"), 0700u);
+    EXPECT_EQ(permissions(cache), 0700u);
+}
+
+TEST_F(HistoryFile, AnExistingDirectoryKeepsItsPermissions) {
+    home.make_dir(".cache");
+    std::filesystem::permissions(home.path() + "/.cache", std::filesystem::perms(0755));
+    ASSERT_TRUE(save_history_to(History{file, {{"a", 1}}}, file));
+    EXPECT_EQ(permissions(home.path() + "/.cache"), 0755u);
+    EXPECT_EQ(permissions(cache), 0700u);
+
+    std::filesystem::permissions(cache, std::filesystem::perms(0750));
+    ASSERT_TRUE(save_history_to(History{file, {{"a", 2}}}, file));
+    EXPECT_EQ(permissions(cache), 0750u);
 }
 
 TEST_F(HistoryFile, ReplacementKeepsThePermissions) {
@@ -236,14 +257,6 @@ TEST_F(HistoryFile, AFailedWriteLeavesTheOldFile) {
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
 }
 
-TEST_F(HistoryFile, AFailedRenameLeavesNoTemporaryFile) {
-    // A non-empty directory in the file's place cannot be renamed over.
-    home.write(".cache/lumenpad/history.json/keep", "kept");
-    EXPECT_FALSE(save_history_to(History{file, {{"a", 1}}}, file));
-    EXPECT_EQ(read_whole_file(file + "/keep"), "kept");
-    EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
-}
-
 TEST_F(HistoryFile, NoTemporaryFileUnderAFileTakenForADirectory) {
     home.write(".cache/lumenpad", "not a directory");
     EXPECT_FALSE(save_history_to(History{file, {{"a", 1}}}, file));
@@ -266,15 +279,6 @@ TEST_F(HistoryFile, ALinkedFileIsReplacedAtItsTarget) {
     EXPECT_EQ(dir_entries(home.path() + "/dotfiles"), std::set<std::string>{"history.json"});
 }
 
-TEST_F(HistoryFile, ADanglingLinkGetsItsTargetCreated) {
-    home.make_dir("dotfiles");
-    home.make_dir(".cache/lumenpad");
-    std::filesystem::create_symlink(home.path() + "/dotfiles/history.json", file);
-    save_history(History{file, {{"New", 1}}});
-    EXPECT_TRUE(std::filesystem::is_symlink(file));
-    EXPECT_EQ(read_whole_file(home.path() + "/dotfiles/history.json"), R"({"New":1})");
-}
-
 TEST_F(HistoryFile, ALinkLoopSavesNothing) {
     home.make_dir(".cache/lumenpad");
     std::filesystem::create_symlink("history.json", file);
@@ -282,6 +286,218 @@ TEST_F(HistoryFile, ALinkLoopSavesNothing) {
     EXPECT_TRUE(std::filesystem::is_symlink(file));
     EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"});
 }
+
+struct RefusedCase {
+    const char* what;
+    std::string text;
+};
+
+void PrintTo(const RefusedCase& refused, std::ostream* out) {
+    *out << refused.what;
+}
+
+class HistoryKeepsARefusedFile : public HistoryFile, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(HistoryKeepsARefusedFile, AsHistoryJsonBad) {
+    home.write(".cache/lumenpad/history.json", GetParam().text);
+    home.write(".cache/lumenpad/history.json.bad", "an older one");
+    History history = load_history();
+    EXPECT_TRUE(history.counts.empty());
+    record_launch(history, "New");
+    save_history(history);
+    EXPECT_EQ(read_whole_file(file), R"({"New":1})");
+    EXPECT_EQ(read_whole_file(file + ".bad"), GetParam().text);
+
+    // Only the first save sets it aside: the next keeps it.
+    record_launch(history, "New");
+    save_history(history);
+    EXPECT_EQ(read_whole_file(file), R"({"New":2})");
+    EXPECT_EQ(read_whole_file(file + ".bad"), GetParam().text);
+    EXPECT_EQ(dir_entries(cache), (std::set<std::string>{"history.json", "history.json.bad"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Load, HistoryKeepsARefusedFile,
+                         ::testing::Values(RefusedCase{"invalid_byte", "{\"Files\":4,\"caf\xE9\":1}"},
+                                           RefusedCase{"byte_order_mark", "\xEF\xBB\xBF{\"Files\":4}"},
+                                           RefusedCase{"fraction", R"({"Files":7.0})"},
+                                           RefusedCase{"above_maximum", R"({"Files":4294967296})"},
+                                           RefusedCase{"malformed", R"({"Files":4)"},
+                                           RefusedCase{"empty", ""}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(HistoryFile, AValidOrMissingFileIsNotSetAside) {
+    for (const bool exists : {false, true}) {
+        History history = load_history();
+        EXPECT_FALSE(history.refused_file);
+        record_launch(history, "New");
+        save_history(history);
+        EXPECT_EQ(dir_entries(cache), std::set<std::string>{"history.json"}) << exists;
+    }
+}
+
+TEST_F(HistoryFile, ARefusedLinkedFileIsSetAsideBesideItsTarget) {
+    home.write("dotfiles/counts.json", "{\"Files\":4,}");
+    home.make_dir(".cache/lumenpad");
+    std::filesystem::create_symlink("../../dotfiles/counts.json", file);
+    History history = load_history();
+    record_launch(history, "New");
+    save_history(history);
+    EXPECT_TRUE(std::filesystem::is_symlink(file));
+    EXPECT_EQ(read_whole_file(home / "dotfiles/counts.json"), R"({"New":1})");
+    EXPECT_EQ(read_whole_file(home / "dotfiles/counts.json.bad"), "{\"Files\":4,}");
+}
+
+TEST_F(HistoryFile, AnUnreadableFileIsSetAside) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to take on another user id, for whom the file is unreadable";
+    }
+    home.write(".cache/lumenpad/history.json", R"({"Files":4})");
+    std::filesystem::permissions(file, std::filesystem::perms(0200));
+    for (const std::string& path : {home.path(), home / ".cache", cache, file}) {
+        ASSERT_EQ(::chown(path.c_str(), other_uid, other_uid), 0) << path;
+    }
+    const std::string report = test::in_child([&]() -> std::string {
+        if (::setgid(other_uid) != 0 || ::setuid(other_uid) != 0) {
+            return "could not take on the user id";
+        }
+        History history = load_history();
+        if (!history.refused_file || !history.counts.empty()) {
+            return "the file was not refused";
+        }
+        record_launch(history, "New");
+        save_history(history);
+        // The new file must be readable, or the next save would set it aside
+        // over the one that holds the old counts.
+        const History next = load_history();
+        return next.refused_file ? "the new file is refused too" : "";
+    });
+    EXPECT_EQ(report, "");
+    EXPECT_EQ(read_whole_file(file), R"({"New":1})");
+    EXPECT_EQ(read_whole_file(file + ".bad"), R"({"Files":4})");
+    EXPECT_EQ(permissions(file + ".bad"), 0200u);
+}
+
+TEST_F(HistoryFile, ALinkChainOfOurOwnIsFollowedToItsEnd) {
+    home.write("dotfiles/history.json", R"({"Old":1})");
+    home.make_dir(".cache/lumenpad");
+    std::filesystem::create_symlink(home.path() + "/dotfiles/history.json", home.path() + "/middle");
+    std::filesystem::create_symlink("../../middle", file);
+    ASSERT_TRUE(save_history_to(History{file, {{"New", 1}}}, file));
+    EXPECT_EQ(read_whole_file(home.path() + "/dotfiles/history.json"), R"({"New":1})");
+    EXPECT_TRUE(std::filesystem::is_symlink(home.path() + "/middle"));
+    EXPECT_TRUE(std::filesystem::is_symlink(file));
+}
+
+TEST_F(HistoryFile, ReplacementSetsThePermissionsWhateverTheMask) {
+    home.write(".cache/lumenpad/history.json", "{}");
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
+    const mode_t old_mask = ::umask(077);
+    const bool saved = save_history_to(History{file, {{"a", 1}}}, file);
+    const mode_t mask_after = ::umask(old_mask);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(permissions(file), 0644u);
+    EXPECT_EQ(mask_after, 077u);
+}
+
+// Something in history.json's place, or at the end of its link, that the save
+// must leave exactly as it is. Each case gets the home directory and the path
+// of history.json, whose directory exists.
+struct ForeignPlace {
+    const char* what;
+    std::function<void(const TempDir& home, const std::string& file)> plant;
+    bool needs_root;
+};
+
+void PrintTo(const ForeignPlace& place, std::ostream* out) {
+    *out << place.what;
+}
+
+void give_away(const std::string& path) {
+    ASSERT_EQ(::lchown(path.c_str(), other_uid, other_uid), 0) << path;
+}
+
+void make_device(const std::string& path) {
+    ASSERT_EQ(::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0) << path;
+}
+
+class HistoryLeavesAlone : public HistoryFile, public ::testing::WithParamInterface<ForeignPlace> {};
+
+TEST_P(HistoryLeavesAlone, WritesNothingAnywhere) {
+    if (GetParam().needs_root && ::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give files to another user or make a device";
+    }
+    home.make_dir(".cache/lumenpad");
+    home.write("victim/.bashrc", "export PATH=/usr/bin\n");
+    GetParam().plant(home, file);
+    const auto before = tree_snapshot(home.path());
+
+    EXPECT_FALSE(save_history_to(History{file, {{"B", 1}}}, file));
+    EXPECT_EQ(tree_snapshot(home.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Save, HistoryLeavesAlone,
+    ::testing::Values(
+        ForeignPlace{"directory",
+                     [](const TempDir&, const std::string& file) { std::filesystem::create_directory(file); },
+                     false},
+        ForeignPlace{"fifo", [](const TempDir&, const std::string& file) { ::mkfifo(file.c_str(), 0600); },
+                     false},
+        ForeignPlace{"device", [](const TempDir&, const std::string& file) { make_device(file); }, true},
+        ForeignPlace{"file_of_another_user",
+                     [](const TempDir& home, const std::string& file) {
+                         home.write(".cache/lumenpad/history.json", R"({"A":1})");
+                         give_away(file);
+                     },
+                     true},
+        ForeignPlace{"dangling_link",
+                     [](const TempDir& home, const std::string& file) {
+                         home.make_dir("victim/.ssh");
+                         std::filesystem::create_symlink(home / "victim/.ssh/authorized_keys", file);
+                     },
+                     false},
+        ForeignPlace{"link_to_a_directory",
+                     [](const TempDir& home, const std::string& file) {
+                         std::filesystem::create_symlink(home / "victim", file);
+                     },
+                     false},
+        ForeignPlace{"link_to_a_fifo",
+                     [](const TempDir& home, const std::string& file) {
+                         ::mkfifo((home / "victim/fifo").c_str(), 0600);
+                         std::filesystem::create_symlink(home / "victim/fifo", file);
+                     },
+                     false},
+        ForeignPlace{"link_to_a_device",
+                     [](const TempDir& home, const std::string& file) {
+                         make_device(home / "victim/null");
+                         std::filesystem::create_symlink(home / "victim/null", file);
+                     },
+                     true},
+        ForeignPlace{"link_of_another_user",
+                     [](const TempDir& home, const std::string& file) {
+                         std::filesystem::create_symlink(home / "victim/.bashrc", file);
+                         give_away(file);
+                     },
+                     true},
+        ForeignPlace{"link_to_a_file_of_another_user",
+                     [](const TempDir& home, const std::string& file) {
+                         give_away(home / "victim/.bashrc");
+                         std::filesystem::create_symlink(home / "victim/.bashrc", file);
+                     },
+                     true},
+        ForeignPlace{"our_link_to_a_link_of_another_user",
+                     [](const TempDir& home, const std::string& file) {
+                         std::filesystem::create_symlink(home / "victim/.bashrc", home / "victim/link");
+                         give_away(home / "victim/link");
+                         std::filesystem::create_symlink(home / "victim/link", file);
+                     },
+                     true},
+        ForeignPlace{"link_ending_in_a_slash",
+                     [](const TempDir& home, const std::string& file) {
+                         std::filesystem::create_symlink(home / "victim/", file);
+                     },
+                     false}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace
 }  // namespace lumenpad

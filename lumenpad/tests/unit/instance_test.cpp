@@ -1,5 +1,6 @@
 #include "instance.hpp"
 
+#include "lumenpad-test/child.hpp"
 #include "lumenpad-test/temp_home.hpp"
 
 #include <signal.h>
@@ -64,12 +65,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST(PidFilePath, FollowsTheRuntimeDirectory) {
+    const std::string in_tmp = "/tmp/lumenpad-" + std::to_string(::geteuid()) + ".pid";
     const std::pair<std::optional<std::string>, std::string> cases[] = {
-        {std::nullopt, "/tmp/lumenpad.pid"},
+        {std::nullopt, in_tmp},
         {"/run/user/1000", "/run/user/1000/lumenpad.pid"},
         {"/run/user/1000/", "/run/user/1000/lumenpad.pid"},
         {"", "lumenpad.pid"},
-        {"/run/\xFF", "/tmp/lumenpad.pid"},
+        {"/run/\xFF", in_tmp},
     };
     for (const auto& [runtime_dir, expected] : cases) {
         const ScopedEnv env("XDG_RUNTIME_DIR", runtime_dir);
@@ -261,6 +263,52 @@ TEST_F(StopRunningInstance, LeavesALauncherOfAnotherUserAlone) {
     write_pid_text(std::to_string(launcher.pid()));
     EXPECT_FALSE(stop_running_instance());
     EXPECT_TRUE(launcher.running());
+}
+
+// Without XDG_RUNTIME_DIR the pid file lies in the shared /tmp; another
+// user's file there must not take the toggle from us. In a child with a
+// private /tmp.
+TEST_F(StopRunningInstance, AnotherUsersFileInTmpLeavesTheToggleWorking) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root for a private /tmp and a file of another user";
+    }
+    Sleeper launcher(home, "lumenpad");
+    ASSERT_GT(launcher.pid(), 0);
+    env.unset("XDG_RUNTIME_DIR");
+    const std::string report = test::in_child([&]() -> std::string {
+        if (auto skip = test::enter_private_mounts(); !skip.empty()) {
+            return skip;
+        }
+        if (!test::mount_tmpfs("/tmp", "mode=1777")) {
+            return "could not mount a tmpfs on /tmp";
+        }
+        const std::string ours = pid_file_path();
+        for (const char* name : {"/tmp/lumenpad.pid", "/tmp/lumenpad-1000.pid"}) {
+            test::write_file(name, "1");
+            if (::chown(name, other_uid, other_uid) != 0) {
+                return std::string("could not give away ") + name;
+            }
+        }
+        write_pid_file();
+        if (read_whole_file(ours) != std::to_string(::getpid())) {
+            return "our pid file holds " + read_whole_file(ours);
+        }
+        test::write_file(ours, std::to_string(launcher.pid()));
+        if (!stop_running_instance()) {
+            return "the toggle did not find our launcher";
+        }
+        for (const char* name : {"/tmp/lumenpad.pid", "/tmp/lumenpad-1000.pid"}) {
+            if (read_whole_file(name) != "1") {
+                return std::string("another user's file changed: ") + name;
+            }
+        }
+        return {};
+    });
+    if (report.starts_with(test::skip_report)) {
+        GTEST_SKIP() << report;
+    }
+    EXPECT_EQ(report, "");
+    EXPECT_TRUE(launcher.ended_by_sigterm());
 }
 
 }  // namespace
