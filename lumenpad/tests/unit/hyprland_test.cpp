@@ -200,6 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"trailing_text", R"({"name":"code"} ok)", std::nullopt},
         ReplyCase{"truncated", R"({"name":"code")", std::nullopt},
         ReplyCase{"byte_order_mark", "\xEF\xBB\xBF{\"name\":\"code\"}", std::nullopt},
+        ReplyCase{"nul_then_text", std::string(R"({"name":"code"})") + '\0' + "anything", std::nullopt},
         ReplyCase{"invalid_utf8", "{\"name\":\"caf\xE9\"}", std::nullopt},
         ReplyCase{"invalid_utf8_elsewhere", "{\"name\":\"code\",\"title\":\"\xFF\"}", std::nullopt}),
     [](const auto& info) { return std::string(info.param.what); });
