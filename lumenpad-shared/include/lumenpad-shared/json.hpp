@@ -6,7 +6,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <optional>
 #include <string_view>
 
 namespace lumenpad {
@@ -22,18 +21,6 @@ inline bool is_strict_json_input(std::string_view text) {
 template <typename Reader>
 bool sax_parse_json(std::string_view text, Reader* reader) {
     return is_strict_json_input(text) && nlohmann::json::sax_parse(text.begin(), text.end(), reader);
-}
-
-// The document as a value, or nothing when it is not strict JSON.
-inline std::optional<nlohmann::json> parse_json(std::string_view text) {
-    if (!is_strict_json_input(text)) {
-        return std::nullopt;
-    }
-    auto value = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
-    if (value.is_discarded()) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 }  // namespace lumenpad
