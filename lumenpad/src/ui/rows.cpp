@@ -1,6 +1,7 @@
 #include "rows.hpp"
 
 #include "lumenpad-shared/gobject_ptr.hpp"
+#include "lumenpad-shared/read_file.hpp"
 
 namespace lumenpad {
 
@@ -18,15 +19,32 @@ GQuark initial_order_quark() {
 }
 constexpr int icon_size = 32;
 
+// Far above any real icon; a bigger file is not one.
+constexpr size_t max_icon_file_size = 4 * 1024 * 1024;
+
+// Read like every other file we are given (a FIFO or device must not block or
+// flood us), then decoded from the bytes.
+GObjectPtr<GdkTexture> load_icon_file(const std::string& path) {
+    int read_error = 0;
+    auto data = read_file(path, read_error, max_icon_file_size);
+    if (!data) {
+        return nullptr;
+    }
+    auto* owned = new std::string(std::move(*data));
+    GBytes* bytes = g_bytes_new_with_free_func(
+        owned->data(), owned->size(), [](gpointer p) { delete static_cast<std::string*>(p); }, owned);
+    GError* raw_error = nullptr;
+    auto texture = adopt(gdk_texture_new_from_bytes(bytes, &raw_error));
+    GErrorPtr error(raw_error);
+    g_bytes_unref(bytes);
+    return texture;
+}
+
 }  // namespace
 
 GtkWidget* make_icon(const std::string& icon, const std::optional<std::string>& icon_path) {
     if (icon_path) {
-        auto file = adopt(g_file_new_for_path(icon_path->c_str()));
-        GError* raw_error = nullptr;
-        auto texture = adopt(gdk_texture_new_from_file(file.get(), &raw_error));
-        GErrorPtr error(raw_error);
-        if (texture) {
+        if (auto texture = load_icon_file(*icon_path)) {
             GtkWidget* image = gtk_image_new();
             gtk_image_set_from_paintable(GTK_IMAGE(image), GDK_PAINTABLE(texture.get()));
             gtk_image_set_pixel_size(GTK_IMAGE(image), icon_size);
