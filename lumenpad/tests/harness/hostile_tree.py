@@ -1,15 +1,17 @@
 """Every input of the launcher made hostile at once, around a few good
 desktop entries: special files where files are expected, files far too big,
 bytes that are not UTF-8, deeply nested JSON, a huge configuration, icons
-that are FIFOs, devices and directories, style sheets that are not CSS, and a
-compositor socket that floods its client.
+that are FIFOs, devices, directories and decompression bombs, style sheets
+that are not CSS, and a compositor socket that floods its client.
 
 Used by the end-to-end tests and by bench/startup --hostile."""
 
 import os
 import select
 import socket
+import struct
 import threading
+import zlib
 
 # The good entries: (name, program, icon name). The manifest maps each icon
 # name to something that is no readable image.
@@ -18,6 +20,7 @@ GOOD_ENTRIES = (
     ("Zulu Directory Icon", "zulu-directory-icon", "zq-directory"),
     ("Zulu Zero Icon", "zulu-zero-icon", "zq-zero"),
     ("Zulu Big Icon", "zulu-big-icon", "zq-big"),
+    ("Zulu Bomb Icon", "zulu-bomb-icon", "zq-bomb"),
 )
 # Read from a file whose other lines are not UTF-8.
 BYTES_ENTRY = ("Zulu Bytes", "zulu-bytes")
@@ -26,6 +29,22 @@ HUGE_SIZE = 50 * 1024 * 1024
 CONTEXTS = 10_000
 NESTING = 100_000
 SIGNATURE = "hostile"
+
+
+def png_bomb(path, side=20_000):
+    """A grey PNG of side x side pixels, all zero: under 400 KB on disk, over
+    a gigabyte once decoded."""
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    compressor = zlib.compressobj(9)
+    row = bytes(side + 1)
+    pixels = b"".join(compressor.compress(row) for _ in range(side)) + compressor.flush()
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 0, 0, 0, 0))
+                + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+    return path
 
 
 def zero_device(path):
@@ -130,9 +149,10 @@ class HostileTree:
         os.mkdir(icons)
         os.symlink(zero, os.path.join(scratch, "zero.png"))
         cache = os.path.join(home.cache_home, "lumenpad")
+        # Every path is one of ours, so none needs JSON escaping.
         manifest = ", ".join(f'"{name}": "{path}"' for name, path in (
             ("zq-fifo", fifo), ("zq-directory", icons), ("zq-zero", os.path.join(scratch, "zero.png")),
-            ("zq-big", big_icon)))
+            ("zq-big", big_icon), ("zq-bomb", png_bomb(os.path.join(scratch, "bomb.png")))))
         home.write_file(os.path.join(cache, "manifest.json"), "{" + manifest + "}")
         home.write_file(os.path.join(cache, "history.json"),
                         '{"Zulu Hostile": ' + "[" * NESTING + "]" * NESTING + "}")

@@ -18,11 +18,15 @@
 namespace lumenpad {
 namespace {
 
-// A 2x2 PNG, made by GTK itself.
-std::string png_bytes() {
-    const guchar pixels[2 * 2 * 4] = {255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255};
-    GBytes* memory = g_bytes_new(pixels, sizeof(pixels));
-    auto texture = adopt(gdk_memory_texture_new(2, 2, GDK_MEMORY_R8G8B8A8, memory, 8));
+// A PNG of opaque magenta, made by GTK itself.
+std::string png_bytes(int width = 2, int height = 2) {
+    std::string pixels;
+    for (int i = 0; i < width * height; ++i) {
+        pixels.append("\xFF\x00\xFF\xFF", 4);
+    }
+    GBytes* memory = g_bytes_new(pixels.data(), pixels.size());
+    auto texture = adopt(
+        gdk_memory_texture_new(width, height, GDK_MEMORY_R8G8B8A8, memory, static_cast<gsize>(width) * 4));
     g_bytes_unref(memory);
     GBytes* png = gdk_texture_save_to_png_bytes(texture.get());
     gsize size = 0;
@@ -92,6 +96,14 @@ INSTANTIATE_TEST_SUITE_P(
                          return d.write("big.png", png_bytes() + std::string(5 * 1024 * 1024, '\0'));
                      },
                      false},
+        IconFileCase{"largest_image",
+                     [](const test::TempDir& d) { return d.write("large.png", png_bytes(2048, 2048)); },
+                     true},
+        // Decoded, it would take far more memory than the file does.
+        IconFileCase{"image_too_wide",
+                     [](const test::TempDir& d) { return d.write("wide.png", png_bytes(2049, 1)); }, false},
+        IconFileCase{"image_too_tall",
+                     [](const test::TempDir& d) { return d.write("tall.png", png_bytes(1, 2049)); }, false},
         IconFileCase{"not_an_image", [](const test::TempDir& d) { return d.write("notes.txt", "hello\n"); },
                      false},
         IconFileCase{"missing", [](const test::TempDir& d) { return d / "missing.png"; }, false},
