@@ -3,6 +3,7 @@
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/read_file.hpp"
 
+#include <algorithm>
 #include <string_view>
 
 namespace lumenpad {
@@ -65,11 +66,20 @@ bool declares_icon_size(std::string_view data) {
     DeclaredSize size;
     const gulong handler =
         g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(on_size_prepared), &size);
-    // Both report the stop as an error.
-    GError* write_error = nullptr;
-    gdk_pixbuf_loader_write(loader.get(), reinterpret_cast<const guchar*>(data.data()), data.size(),
-                            &write_error);
-    GErrorPtr written(write_error);
+    // Small pieces, no more once the header is read: the loader would go on
+    // inflating the rest, which for a decompression bomb takes seconds.
+    constexpr size_t piece = 4096;
+    for (size_t at = 0; at < data.size() && size.width == 0; at += piece) {
+        GError* write_error = nullptr;
+        const bool written =
+            gdk_pixbuf_loader_write(loader.get(), reinterpret_cast<const guchar*>(data.data() + at),
+                                    std::min(piece, data.size() - at), &write_error);
+        GErrorPtr error(write_error);
+        if (!written) {
+            break;
+        }
+    }
+    // Reports the stop as an error.
     GError* close_error = nullptr;
     gdk_pixbuf_loader_close(loader.get(), &close_error);
     GErrorPtr closed(close_error);
