@@ -29,13 +29,13 @@ UniqueFd open_regular_file(const std::string& path, int& error) {
     return fd;
 }
 
-std::optional<std::string> read_all(const UniqueFd& fd, int& error) {
+std::optional<std::string> read_all(const UniqueFd& fd, int& error, size_t limit) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
         error = errno;
         return std::nullopt;
     }
-    if (static_cast<size_t>(st.st_size) > max_file_size) {
+    if (static_cast<size_t>(st.st_size) > limit) {
         error = EFBIG;
         return std::nullopt;
     }
@@ -45,11 +45,11 @@ std::optional<std::string> read_all(const UniqueFd& fd, int& error) {
     size_t used = 0;
     while (true) {
         if (used == data.size()) {
-            if (data.size() > max_file_size) {
+            if (data.size() > limit) {
                 error = EFBIG;
                 return std::nullopt;
             }
-            data.resize(std::min(data.size() * 2, max_file_size + 1));
+            data.resize(std::min(data.size() * 2, limit + 1));
         }
         const ssize_t n = ::read(fd.get(), data.data() + used, data.size() - used);
         if (n < 0) {
@@ -64,7 +64,7 @@ std::optional<std::string> read_all(const UniqueFd& fd, int& error) {
         }
         used += static_cast<size_t>(n);
     }
-    if (used > max_file_size) {
+    if (used > limit) {
         error = EFBIG;
         return std::nullopt;
     }
@@ -72,12 +72,12 @@ std::optional<std::string> read_all(const UniqueFd& fd, int& error) {
     return data;
 }
 
-std::optional<std::string> read_file(const std::string& path, int& error) {
+std::optional<std::string> read_file(const std::string& path, int& error, size_t limit) {
     const UniqueFd fd = open_regular_file(path, error);
     if (!fd) {
         return std::nullopt;
     }
-    return read_all(fd, error);
+    return read_all(fd, error, limit);
 }
 
 std::optional<std::string> read_file(const std::string& path) {

@@ -1,36 +1,26 @@
 // Strict JSON reading for every file and reply we parse: one document with
 // nothing but JSON white space around it. The JSON library alone would also
-// pass over a leading byte-order mark, which JSON does not allow.
+// pass over a leading byte-order mark, which JSON does not allow, and would
+// take a NUL byte for the end of the input, ignoring whatever follows it.
 #pragma once
 
 #include <nlohmann/json.hpp>
 
-#include <optional>
 #include <string_view>
 
 namespace lumenpad {
 
-inline bool has_byte_order_mark(std::string_view text) {
-    return text.starts_with("\xEF\xBB\xBF");
+// JSON allows a NUL byte nowhere: not as white space, and inside a string
+// only escaped.
+inline bool is_strict_json_input(std::string_view text) {
+    return !text.starts_with("\xEF\xBB\xBF") && text.find('\0') == std::string_view::npos;
 }
 
 // Feeds the document to a SAX reader; false when it is not strict JSON or
 // the reader refused it.
 template <typename Reader>
 bool sax_parse_json(std::string_view text, Reader* reader) {
-    return !has_byte_order_mark(text) && nlohmann::json::sax_parse(text.begin(), text.end(), reader);
-}
-
-// The document as a value, or nothing when it is not strict JSON.
-inline std::optional<nlohmann::json> parse_json(std::string_view text) {
-    if (has_byte_order_mark(text)) {
-        return std::nullopt;
-    }
-    auto value = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
-    if (value.is_discarded()) {
-        return std::nullopt;
-    }
-    return value;
+    return is_strict_json_input(text) && nlohmann::json::sax_parse(text.begin(), text.end(), reader);
 }
 
 }  // namespace lumenpad

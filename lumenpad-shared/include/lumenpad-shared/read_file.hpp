@@ -20,11 +20,11 @@ inline constexpr size_t max_file_size = 16 * 1024 * 1024;
 UniqueFd open_regular_file(const std::string& path, int& error);
 
 // Reads a whole file opened by open_regular_file. On failure returns nothing
-// and sets `error` to the errno (EFBIG past max_file_size).
-std::optional<std::string> read_all(const UniqueFd& fd, int& error);
+// and sets `error` to the errno (EFBIG past `limit`).
+std::optional<std::string> read_all(const UniqueFd& fd, int& error, size_t limit = max_file_size);
 
 // The whole file as bytes; `error` as above.
-std::optional<std::string> read_file(const std::string& path, int& error);
+std::optional<std::string> read_file(const std::string& path, int& error, size_t limit = max_file_size);
 std::optional<std::string> read_file(const std::string& path);
 
 // The whole file when it is valid UTF-8; EILSEQ when it is not.

@@ -3,6 +3,7 @@
 #include "dirs.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
+#include "toml_guard.hpp"
 
 #include <toml++/toml.h>
 #include <cerrno>
@@ -22,9 +23,13 @@ struct ShapeError {
     toml::source_position position;
 };
 
+std::string with_position(std::string_view description, std::size_t line, std::size_t column) {
+    return std::string(description) + " at line " + std::to_string(line) + ", column " +
+           std::to_string(column);
+}
+
 std::string with_position(std::string_view description, const toml::source_position& position) {
-    return std::string(description) + " at line " + std::to_string(position.line) + ", column " +
-           std::to_string(position.column);
+    return with_position(description, position.line, position.column);
 }
 
 std::optional<ShapeError> read_priority(const toml::node& node, std::vector<std::string>& priority) {
@@ -99,6 +104,11 @@ Config load_config(const std::string& path, std::ostream& err) {
             err << "lumenpad: could not read " << path << ": " << std::strerror(error) << " (os error "
                 << error << ")\n";
         }
+        return {};
+    }
+    if (const auto refusal = refuse_unsafe_toml(*text)) {
+        err << "lumenpad: parse error in " << path << ": "
+            << with_position(refusal->description, refusal->line, refusal->column) << "\n";
         return {};
     }
     toml::table root;

@@ -211,6 +211,41 @@ bool is_ascii_letter(char c) {
 
 }  // namespace
 
+std::string unescape_value(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c != '\\' || i + 1 == value.size()) {
+            out += c;
+            continue;
+        }
+        switch (value[i + 1]) {
+            case 's':
+                out += ' ';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            default:
+                out += c;
+                out += value[i + 1];
+                break;
+        }
+        ++i;
+    }
+    return out;
+}
+
 std::string strip_field_codes(std::string_view command) {
     std::string out;
     out.reserve(command.size());
@@ -240,8 +275,10 @@ std::optional<AppEntry> parse_desktop_entry(const std::string& path) {
     }
     AppEntry entry;
     entry.name = trim(*raw->name);
-    // Removing a code can leave blanks at either end; hence the second trim.
-    entry.exec = trim(strip_field_codes(trim(*raw->exec)));
+    // The command line is the value with its string escapes undone, as every
+    // program that reads the format sees it. Removing a code can leave blanks
+    // at either end; hence the second trim.
+    entry.exec = trim(strip_field_codes(trim(unescape_value(*raw->exec))));
     if (entry.name.empty() || entry.exec.empty()) {
         return std::nullopt;
     }

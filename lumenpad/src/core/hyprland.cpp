@@ -23,8 +23,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view request = "j/activeworkspace";
 
-// A real reply is a few hundred bytes; anything near this is not Hyprland.
-constexpr std::size_t max_reply_size = 1024 * 1024;
+// A real reply is under 2 KiB; anything near this is not Hyprland, and a
+// bigger one would cost noticeable time and memory to parse.
+constexpr std::size_t max_reply_size = 64 * 1024;
 
 // How long to wait before trying again when the listener's backlog is full.
 constexpr std::chrono::milliseconds connect_retry{10};
@@ -123,6 +124,71 @@ std::optional<std::string> receive_before(int fd, Clock::time_point deadline) {
     }
 }
 
+// Keeps the top-level object's last "name" member, when it is a string, and
+// gives up once the deadline has passed. Nothing else of the reply is kept.
+class WorkspaceReader final : public nlohmann::json_sax<nlohmann::json> {
+public:
+    explicit WorkspaceReader(Clock::time_point deadline) : deadline_(deadline) {}
+
+    bool null() override { return value(std::nullopt); }
+    bool boolean(bool) override { return value(std::nullopt); }
+    bool number_integer(number_integer_t) override { return value(std::nullopt); }
+    bool number_unsigned(number_unsigned_t) override { return value(std::nullopt); }
+    bool number_float(number_float_t, const string_t&) override { return value(std::nullopt); }
+    bool string(string_t& text) override { return value(std::move(text)); }
+    bool binary(binary_t&) override { return false; }
+    bool start_object(std::size_t) override { return open(); }
+    bool start_array(std::size_t) override {
+        // Only an object at the top can hold the name.
+        return depth_ > 0 && open();
+    }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+    bool key(string_t& name) override {
+        name_is_next_ = depth_ == 1 && name == "name";
+        return in_time();
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::json::exception&) override {
+        return false;
+    }
+
+    std::optional<std::string> name;
+
+private:
+    // The clock is read now and then, not at every event: it costs more than
+    // most events do.
+    bool in_time() { return ++events_ % 256 != 0 || Clock::now() < deadline_; }
+
+    bool open() {
+        if (depth_ == 1) {
+            value(std::nullopt);
+        }
+        ++depth_;
+        return in_time();
+    }
+    bool close() {
+        --depth_;
+        return in_time();
+    }
+    // A value at the top (not an object) is refused; a later "name" member
+    // replaces an earlier one, whatever its type.
+    bool value(std::optional<std::string> text) {
+        if (depth_ == 0) {
+            return false;
+        }
+        if (name_is_next_) {
+            name = std::move(text);
+            name_is_next_ = false;
+        }
+        return in_time();
+    }
+
+    Clock::time_point deadline_;
+    std::size_t depth_ = 0;
+    std::size_t events_ = 0;
+    bool name_is_next_ = false;
+};
+
 }  // namespace
 
 std::optional<std::string> hyprland_socket_path() {
@@ -166,22 +232,18 @@ std::optional<std::string> query_active_workspace(std::string_view socket_path,
     if (!reply) {
         return std::nullopt;
     }
-    return workspace_name_from_reply(*reply);
+    return workspace_name_from_reply(*reply, deadline);
 }
 
-std::optional<std::string> workspace_name_from_reply(std::string_view reply) {
+std::optional<std::string> workspace_name_from_reply(std::string_view reply, Clock::time_point deadline) {
     if (!is_valid_utf8(reply)) {
         return std::nullopt;
     }
-    const auto value = parse_json(reply);
-    if (!value || !value->is_object()) {
+    WorkspaceReader reader(deadline);
+    if (!sax_parse_json(reply, &reader) || Clock::now() >= deadline) {
         return std::nullopt;
     }
-    const auto name = value->find("name");
-    if (name == value->end() || !name->is_string()) {
-        return std::nullopt;
-    }
-    return name->get<std::string>();
+    return std::move(reader.name);
 }
 
 }  // namespace lumenpad

@@ -17,11 +17,15 @@ inline constexpr std::chrono::milliseconds hyprland_time_limit{1000};
 std::optional<std::string> hyprland_socket_path();
 
 std::optional<std::string> query_active_workspace();
-// Connecting, sending and reading the reply together take at most `limit`.
+// Connecting, sending, reading and parsing the reply together take at most
+// `limit`.
 std::optional<std::string> query_active_workspace(std::string_view socket_path,
                                                   std::chrono::milliseconds limit);
 
-// The string member "name" of a JSON object; nothing for any other text.
-std::optional<std::string> workspace_name_from_reply(std::string_view reply);
+// The string member "name" of a JSON object; nothing for any other text, or
+// when reading it is still going on at `deadline`.
+std::optional<std::string> workspace_name_from_reply(
+    std::string_view reply,
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
 }  // namespace lumenpad

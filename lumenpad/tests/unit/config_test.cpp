@@ -70,6 +70,15 @@ TEST_F(ConfigFile, UnreadableFilesAreReported) {
     EXPECT_EQ(loaded.messages, "lumenpad: could not read " + path + ": stream did not contain valid UTF-8\n");
 }
 
+// "a.a.a…" with `parts` parts.
+std::string dotted(std::size_t parts) {
+    std::string key = "a";
+    for (std::size_t i = 1; i < parts; ++i) {
+        key += ".a";
+    }
+    return key;
+}
+
 struct BadConfig {
     const char* what;
     std::string text;
@@ -104,7 +113,24 @@ INSTANTIATE_TEST_SUITE_P(
         BadConfig{"number_in_priority", "[[context]]\nname = \"code\"\npriority = [\"kitty\", 3]\n",
                   "\"priority\" must be an array of strings at line 3, column 22"},
         BadConfig{"priority_as_string", "[[context]]\nname = \"code\"\npriority = \"kitty\"\n",
-                  "\"priority\" must be an array of strings at line 3, column 12"}),
+                  "\"priority\" must be an array of strings at line 3, column 12"},
+        // Each of these crashes or misleads the TOML library: refused first.
+        BadConfig{"dotted_key_of_35000_parts", dotted(35000) + " = 1\n",
+                  "keys nested more than 256 deep at line 1, column 512"},
+        BadConfig{"header_of_100000_parts", "[[context]]\nname = \"x\"\n[" + dotted(100000) + "]\n",
+                  "keys nested more than 256 deep at line 3, column 513"},
+        BadConfig{"nested_inline_tables", "x = {" + dotted(200) + " = {" + dotted(200) + " = 1}}\n",
+                  "keys nested more than 256 deep at line 1, column 518"},
+        BadConfig{"under_a_deep_header", "[" + dotted(200) + "]\n" + dotted(100) + " = 1\n",
+                  "keys nested more than 256 deep at line 2, column 112"},
+        BadConfig{"non_ascii_after_a_value", "x = 1\xC3\xA9\n",
+                  "non-ASCII character outside a string or comment at line 1, column 6"},
+        BadConfig{"non_ascii_key", "[[context]]\nname = \"x\"\n\xC3\xBC = 1\n",
+                  "non-ASCII character outside a string or comment at line 3, column 1"},
+        BadConfig{"non_ascii_after_strings", "a = 'x' # \xC3\xA9\nb = \"\\\"\xC3\xA9\" \xE2\x80\x83\n",
+                  "non-ASCII character outside a string or comment at line 2, column 11"},
+        BadConfig{"above_the_size_cap", "# \xC3\xA9\n" + std::string(1024 * 1024, '\n'),
+                  "file longer than 1048576 bytes at line 1048573, column 1"}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(ConfigFile, FilesWithoutContexts) {
@@ -113,6 +139,21 @@ TEST_F(ConfigFile, FilesWithoutContexts) {
         EXPECT_TRUE(loaded.config.contexts.empty()) << text;
         EXPECT_EQ(loaded.messages, "") << text;
     }
+}
+
+TEST_F(ConfigFile, NonAsciiInStringsAndCommentsAndDeepButBoundedKeys) {
+    // Keys under a header count its parts too.
+    const auto loaded =
+        load_text(dotted(256) +
+                  " = 1\n# caf\xC3\xA9\n[[context]] # \xC3\xA9\nname = \"\xC3\xA9\\\"\" # \xC3\xA9\n"
+                  "priority = ['\xC3\xBC', \"\"\"\xC3\xB6\n\"\xC3\xA9\"\"\"\"\", '''\xC3\x9F'\n''']\n"
+                  "x = [1.5, 2.5, {y.z = 0.5}]\n[b." +
+                  dotted(254) + "]\nb = 1\n");
+    EXPECT_EQ(loaded.messages, "");
+    ASSERT_EQ(loaded.config.contexts.size(), 1U);
+    EXPECT_EQ(loaded.config.contexts[0].name, "\xC3\xA9\"");
+    EXPECT_EQ(loaded.config.contexts[0].priority,
+              (std::vector<std::string>{"\xC3\xBC", "\xC3\xB6\n\"\xC3\xA9\"\"", "\xC3\x9F'\n"}));
 }
 
 TEST_F(ConfigFile, ReadsContextsInFileOrder) {

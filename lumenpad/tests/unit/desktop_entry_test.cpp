@@ -61,6 +61,27 @@ INSTANTIATE_TEST_SUITE_P(Table, FieldCodes,
                                            FieldCodeCase{"%\xC3\xA9", "%\xC3\xA9"},  // é is no ASCII letter
                                            FieldCodeCase{"x\\ %u \"%f\"", "x\\  \"\""}));
 
+// ---- unescape_value -----------------------------------------------------------
+
+class Unescape : public ::testing::TestWithParam<FieldCodeCase> {};
+
+TEST_P(Unescape, Value) {
+    EXPECT_EQ(unescape_value(GetParam().input), GetParam().expected) << "input: " << GetParam().input;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Unescape,
+                         ::testing::Values(FieldCodeCase{"", ""},                      //
+                                           FieldCodeCase{"a\\sb", "a b"},              //
+                                           FieldCodeCase{"\\n\\t\\r", "\n\t\r"},       //
+                                           FieldCodeCase{"\\\\", "\\"},                //
+                                           FieldCodeCase{"\\\\s", "\\s"},              // left to right
+                                           FieldCodeCase{"\\\\\\s", "\\ "},            //
+                                           FieldCodeCase{"\\\"\\$\\`", "\\\"\\$\\`"},  // kept
+                                           FieldCodeCase{"\\S\\N", "\\S\\N"},          // case matters
+                                           FieldCodeCase{"\\;", "\\;"},                //
+                                           FieldCodeCase{"end\\", "end\\"},            //
+                                           FieldCodeCase{"\\\xC3\xA9", "\\\xC3\xA9"}));
+
 // ---- parse_desktop_entry: file contents to result ---------------------------
 
 struct ParseCase {
@@ -132,8 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"NoExec", head + "Name=Foo\n", std::nullopt},
         ParseCase{"CommentSkipped", head + "#Name=Bad\n  # Exec=bad\nName=Foo\nExec=foo\n",
                   app("Foo", "foo")},
-        ParseCase{"EscapesKept", head + "Name=Foo\nExec=sh -c \"echo \\\"hi\\\"\" \\n\n",
-                  app("Foo", "sh -c \"echo \\\"hi\\\"\" \\n")}),
+        ParseCase{"OtherEscapesKept", head + "Name=Foo\nExec=sh -c \"echo \\\"hi\\\"\" \\$x\n",
+                  app("Foo", "sh -c \"echo \\\"hi\\\"\" \\$x")}),
     name_for);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -178,6 +199,24 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"DoublePercent", head + "Name=Foo\nExec=printf 100%% %F\n", app("Foo", "printf 100%")},
         ParseCase{"PercentDigit", head + "Name=Foo\nExec=a %1\n", app("Foo", "a %1")},
         ParseCase{"PercentAtEnd", head + "Name=Foo\nExec=a %\n", app("Foo", "a %")},
+        ParseCase{"ExecEscapesUndone", head + "Name=Foo\nExec=echo a\\sb\\tc\\\\d \\\\\\sx\n",
+                  app("Foo", "echo a b\tc\\d \\ x")},
+        ParseCase{"EscapedBlanksTrimmed", head + "Name=Foo\nExec=\\s\\tfoo\\s\\n %U\\r\n", app("Foo", "foo")},
+        ParseCase{"EscapeBeforeCode", head + "Name=Foo\nExec=a \\\\%u b %\\sc\n", app("Foo", "a \\ b % c")},
+        ParseCase{"OtherFieldsNotUnescaped",
+                  head + "Name=A\\sB\nExec=foo\nIcon=i\\\\n\nStartupWMClass=W\\t\n",
+                  app("A\\sB", "foo", "i\\\\n", "W\\t")},
+        // Debian's emacsclient.desktop: bash must see \" and \$, not \\" and \\$.
+        ParseCase{
+            "Emacsclient",
+            head + "Name=Emacs (Client)\n"
+                   R"(Exec=sh -c "if [ -n \\"\\$*\\" ]; then exec emacsclient --alternate-editor= )"
+                   R"(--display=\\"\\$DISPLAY\\" \\"\\$@\\"; else exec emacsclient )"
+                   R"(--alternate-editor= --create-frame; fi" sh %F)"
+                   "\n",
+            app("Emacs (Client)", R"(sh -c "if [ -n \"\$*\" ]; then exec emacsclient --alternate-editor= )"
+                                  R"(--display=\"\$DISPLAY\" \"\$@\"; else exec emacsclient )"
+                                  R"(--alternate-editor= --create-frame; fi" sh)")},
         ParseCase{"WmClass", minimal + "StartupWMClass= Foo-App \n", app("Foo", "foo", "", "Foo-App")},
         ParseCase{"WmClassBlank", minimal + "StartupWMClass=   \nStartupWMClass=Late\n", app("Foo", "foo")},
         ParseCase{"WmClassEmpty", minimal + "StartupWMClass=\n", app("Foo", "foo")}),

@@ -106,7 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{"only_white_space", " \n "}, RejectedCase{"trailing_text", R"({"a":1} x)"},
         RejectedCase{"second_object", R"({"a":1}{})"}, RejectedCase{"trailing_comma", R"({"a":1,})"},
         RejectedCase{"unclosed", R"({"a":1)"}, RejectedCase{"comment", R"({"a":1}// note)"},
-        RejectedCase{"bare_key", R"({a:1})"}, RejectedCase{"byte_order_mark", "\xEF\xBB\xBF{\"a\":1}"}),
+        RejectedCase{"bare_key", R"({a:1})"}, RejectedCase{"byte_order_mark", "\xEF\xBB\xBF{\"a\":1}"},
+        RejectedCase{"nul_then_text", std::string(R"({"a":1})") + '\0' + "anything"},
+        RejectedCase{"nul_at_end", std::string(R"({"a":1})") + '\0'}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST(HistoryWriter, EscapesOnlyWhatJsonRequires) {

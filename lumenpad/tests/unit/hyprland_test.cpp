@@ -194,20 +194,26 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"white_space_around", " \n{\"name\":\"code\"}\n ", "code"},
         ReplyCase{"number_name", R"({"id":3,"name":3})", std::nullopt},
         ReplyCase{"null_name", R"({"name":null})", std::nullopt},
+        ReplyCase{"later_name_counts", R"({"name":"a","id":1,"name":"b"})", "b"},
+        ReplyCase{"later_name_not_a_string", R"({"name":"a","name":{"name":"b"}})", std::nullopt},
+        ReplyCase{"nested_name_only", R"({"id":{"name":"a"},"ws":[{"name":"b"}]})", std::nullopt},
+        ReplyCase{"deeply_nested",
+                  "{\"name\":\"a\",\"x\":" + std::string(20000, '[') + std::string(20000, ']') + "}", "a"},
         ReplyCase{"no_name", R"({"id":3})", std::nullopt},
         ReplyCase{"array", R"([{"name":"code"}])", std::nullopt},
         ReplyCase{"bare_string", R"("code")", std::nullopt}, ReplyCase{"empty", "", std::nullopt},
         ReplyCase{"trailing_text", R"({"name":"code"} ok)", std::nullopt},
         ReplyCase{"truncated", R"({"name":"code")", std::nullopt},
         ReplyCase{"byte_order_mark", "\xEF\xBB\xBF{\"name\":\"code\"}", std::nullopt},
+        ReplyCase{"nul_then_text", std::string(R"({"name":"code"})") + '\0' + "anything", std::nullopt},
         ReplyCase{"invalid_utf8", "{\"name\":\"caf\xE9\"}", std::nullopt},
         ReplyCase{"invalid_utf8_elsewhere", "{\"name\":\"code\",\"title\":\"\xFF\"}", std::nullopt}),
     [](const auto& info) { return std::string(info.param.what); });
 
-TEST_F(HyprlandQuery, RepliesUpToOneMebibyte) {
+TEST_F(HyprlandQuery, RepliesUpTo64KiB) {
     const std::string head = R"({"name":"big","pad":")";
     const std::string tail = "\"}";
-    const std::string fits = head + std::string(1024 * 1024 - head.size() - tail.size(), 'a') + tail;
+    const std::string fits = head + std::string(64 * 1024 - head.size() - tail.size(), 'a') + tail;
     {
         FakeHyprland server(socket_path, Behaviour::reply, fits);
         EXPECT_EQ(query_active_workspace(socket_path, 5s), "big");
@@ -215,6 +221,20 @@ TEST_F(HyprlandQuery, RepliesUpToOneMebibyte) {
     std::filesystem::remove(socket_path);
     FakeHyprland server(socket_path, Behaviour::reply, head + "a" + fits.substr(head.size()));
     EXPECT_EQ(query_active_workspace(socket_path, 5s), std::nullopt);
+}
+
+TEST(HyprlandReply, ParsingCountsAgainstTheTimeLimit) {
+    const auto now = Clock::now();
+    EXPECT_EQ(workspace_name_from_reply(R"({"name":"code"})", now + 1s), "code");
+    EXPECT_EQ(workspace_name_from_reply(R"({"name":"code"})", now - 1ms), std::nullopt);
+    // Long enough that the reader looks at the clock while it is still busy.
+    std::string busy = R"({"name":"code","x":[0)";
+    for (int i = 0; i < 1000; ++i) {
+        busy += ",0";
+    }
+    busy += "]}";
+    EXPECT_EQ(workspace_name_from_reply(busy, now + 1s), "code");
+    EXPECT_EQ(workspace_name_from_reply(busy, now - 1ms), std::nullopt);
 }
 
 TEST_F(HyprlandQuery, ASilentCompositorIsGivenUpOn) {

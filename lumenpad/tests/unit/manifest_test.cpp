@@ -45,6 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
         ManifestCase{"text after the object", R"({"a": "/1"} x)", {}},
         ManifestCase{"a second object", R"({"a": "/1"}{})", {}},
         ManifestCase{"a byte-order mark", "\xEF\xBB\xBF{\"a\": \"/1\"}", {}},
+        ManifestCase{"a NUL byte after the object", std::string(R"({"a": "/1"})") + '\0' + "anything", {}},
         ManifestCase{"unterminated", R"({"a": "/1")", {}}, ManifestCase{"empty text", "", {}}),
     [](const ::testing::TestParamInfo<ManifestCase>& info) {
         std::string name;

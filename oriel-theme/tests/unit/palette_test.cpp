@@ -25,7 +25,7 @@ Palette defaults_with(const std::function<void(Palette&)>& edit) {
 
 struct WalCase {
     const char* name;
-    const char* json;
+    std::string json;
     std::optional<Palette> expected;
 };
 
@@ -101,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         WalCase{"a second document", "{}{}", std::nullopt},
         WalCase{"a comment", "/* wal */ {}", std::nullopt},
         WalCase{"a byte-order mark", "\xEF\xBB\xBF{}", std::nullopt},
+        WalCase{"a NUL byte after the object", std::string("{}") + '\0' + "anything", std::nullopt},
         WalCase{"unterminated", R"({"colors": {"color0": "#000000"})", std::nullopt},
         WalCase{"a number among the colours", R"({"special": {"background": "#000001"},
             "colors": {"color0": "#000010", "wallpaper_index": 3}})",
