@@ -1,6 +1,7 @@
 #include "window.hpp"
 
 #include "instance.hpp"
+#include "row_builder.hpp"
 #include "rows.hpp"
 #include "search.hpp"
 #include "theming.hpp"
@@ -96,12 +97,7 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
 
     GtkWidget* list = gtk_list_box_new();
     gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_BROWSE);
-    std::uint32_t index = 0;
-    for (const AppEntry& entry : data.entries) {
-        GtkWidget* row = make_row(entry);
-        attach_row_data(GTK_LIST_BOX_ROW(row), entry, index++);
-        gtk_list_box_append(GTK_LIST_BOX(list), row);
-    }
+    start_row_build(GTK_LIST_BOX(list), data.entries);
     gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_row_places, nullptr, nullptr);
     gtk_list_box_set_filter_func(GTK_LIST_BOX(list), row_filter, nullptr, nullptr);
     if (GtkListBoxRow* first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), 0)) {
