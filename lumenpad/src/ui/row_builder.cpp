@@ -1,6 +1,7 @@
 #include "row_builder.hpp"
 
 #include "rows.hpp"
+#include "rows_on_view.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -41,6 +42,7 @@ void append_rows(RowBuild& build, std::size_t end) {
         const AppEntry& entry = (*build.entries)[build.next];
         GtkWidget* row = make_row(entry);
         attach_row_data(GTK_LIST_BOX_ROW(row), entry, static_cast<std::uint32_t>(build.next));
+        start_unpainted(row);
         gtk_list_box_append(build.list, row);
     }
 }

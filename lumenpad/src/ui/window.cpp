@@ -3,6 +3,7 @@
 #include "instance.hpp"
 #include "row_builder.hpp"
 #include "rows.hpp"
+#include "rows_on_view.hpp"
 #include "search.hpp"
 #include "theming.hpp"
 
@@ -97,6 +98,7 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
 
     GtkWidget* list = gtk_list_box_new();
     gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_BROWSE);
+    paint_rows_on_view_only(GTK_LIST_BOX(list));
     start_row_build(GTK_LIST_BOX(list), data.entries);
     gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_row_places, nullptr, nullptr);
     gtk_list_box_set_filter_func(GTK_LIST_BOX(list), row_filter, nullptr, nullptr);

@@ -371,6 +371,33 @@ TEST_F(LauncherWindowTest, EscapeDuringTheBuildClosesAtOnceAndEndsTheBuild) {
     ASSERT_TRUE(wait_until([&] { return ticked; }));
 }
 
+// Rows out of view are left out of frames and drawn again once on view.
+TEST_F(LauncherWindowTest, OnlyRowsOnViewArePainted) {
+    open(numbered_entries(300));
+    settle();
+    auto painted = [&](int index) {
+        return gtk_widget_get_opacity(GTK_WIDGET(gtk_list_box_get_row_at_index(built_.list, index))) > 0.0;
+    };
+    ASSERT_TRUE(wait_until([&] { return painted(0) && !painted(299); }));
+    // To the end, as far as the latest layout reaches.
+    GtkAdjustment* adjustment = gtk_list_box_get_adjustment(built_.list);
+    EXPECT_TRUE(wait_until([&] {
+        gtk_adjustment_set_value(adjustment, gtk_adjustment_get_upper(adjustment));
+        return painted(299) && !painted(0);
+    }));
+    // Rows the query hides are unpainted too.
+    type("app 0150");
+    EXPECT_TRUE(wait_until([&] {
+        std::vector<std::string> names;
+        for (int i = 0; i < 300; ++i) {
+            if (painted(i)) {
+                names.push_back(row_entry(gtk_list_box_get_row_at_index(built_.list, i))->name);
+            }
+        }
+        return names == std::vector<std::string>{"App 0150"};
+    }));
+}
+
 TEST_F(LauncherWindowTest, AnEmptyCatalogueStillTakesInput) {
     open({});
     EXPECT_EQ(selected(), "");
