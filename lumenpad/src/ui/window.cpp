@@ -1,5 +1,6 @@
 #include "window.hpp"
 
+#include "caret_blink.hpp"
 #include "instance.hpp"
 #include "row_builder.hpp"
 #include "rows.hpp"
@@ -90,6 +91,7 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
     GtkWidget* field = gtk_search_entry_new();
     g_object_set(field, "placeholder-text", "Search apps\u2026", nullptr);
     gtk_box_append(GTK_BOX(column), field);
+    blink_caret(GTK_EDITABLE(field));
 
     GtkWidget* scrolled = gtk_scrolled_window_new();
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);

@@ -398,6 +398,27 @@ TEST_F(LauncherWindowTest, OnlyRowsOnViewArePainted) {
     }));
 }
 
+// GTK's own fading caret is turned off for an on-off blink, shown again by
+// each edit.
+TEST_F(LauncherWindowTest, TheCaretBlinksOnAndOffAndShowsAtEachEdit) {
+    GtkSettings* settings = gtk_settings_get_default();
+    g_object_set(settings, "gtk-cursor-blink-time", 100, nullptr);
+    open({entry("Alpha")});
+    gtk_widget_grab_focus(GTK_WIDGET(built_.field));
+    GtkWidget* text = GTK_WIDGET(gtk_editable_get_delegate(built_.field));
+    auto hidden = [&] { return gtk_widget_has_css_class(text, "lumenpad-caret-hidden"); };
+    gboolean gtk_blinks = TRUE;
+    g_object_get(settings, "gtk-cursor-blink", &gtk_blinks, nullptr);
+    EXPECT_FALSE(gtk_blinks);
+    EXPECT_TRUE(wait_until(hidden));
+    EXPECT_TRUE(wait_until([&] { return !hidden(); }));
+    EXPECT_TRUE(wait_until(hidden));
+    type("a");
+    EXPECT_FALSE(hidden());
+    EXPECT_TRUE(wait_until(hidden));
+    g_object_set(settings, "gtk-cursor-blink-time", 1200, nullptr);
+}
+
 TEST_F(LauncherWindowTest, AnEmptyCatalogueStillTakesInput) {
     open({});
     EXPECT_EQ(selected(), "");
