@@ -1,7 +1,7 @@
 """Reads the main-loop iterations that lumenpad-bench-loop-probe appends to
 its log while the program runs, on the scale of a WaylandLog."""
 
-import os
+from followed_file import FollowedFile
 
 
 class LoopLog:
@@ -9,26 +9,18 @@ class LoopLog:
     on the WaylandLog's scale. With no path it stays empty."""
 
     def __init__(self, path, wayland_log):
-        self.path = path
+        self._file = FollowedFile(path) if path is not None else None
         self._scale = wayland_log
-        self._offset = 0
-        self._partial = b""
         self.iterations = []
 
     @property
     def enabled(self):
-        return self.path is not None
+        return self._file is not None
 
     def poll(self):
-        if self.path is None or not os.path.exists(self.path):
+        if self._file is None:
             return
-        with open(self.path, "rb") as f:
-            f.seek(self._offset)
-            data = f.read()
-        self._offset += len(data)
-        lines = (self._partial + data).split(b"\n")
-        self._partial = lines.pop()
-        for line in lines:
+        for line in self._file.new_lines():
             start, took = (int(v) for v in line.split())
             self.iterations.append((self._scale.since(start), took))
 
