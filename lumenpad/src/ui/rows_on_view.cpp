@@ -14,7 +14,7 @@ struct RowsOnView {
     GtkListBox* list;
     GdkSurface* surface = nullptr;
     gulong layout = 0;
-    // The rows painted now, in list order.
+    // The rows painted now, in list order (rows leave the list only with it).
     std::vector<GtkWidget*> painted;
 };
 
