@@ -10,6 +10,8 @@ which is exact while less than 2^32 microseconds (71 minutes) have passed.
 
 import re
 
+from followed_file import FollowedFile
+
 _WRAP = 1 << 32
 
 _LINE = re.compile(r"^\[\s*(\d+)\.(\d{3})\]\s+(->\s+)?(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
@@ -26,10 +28,8 @@ class WaylandLog:
     (CLOCK_REALTIME, microseconds), taken just before the client started."""
 
     def __init__(self, path, since_us):
-        self.path = path
+        self._file = FollowedFile(path)
         self.since_stamp = realtime_us_to_stamp(since_us)
-        self._offset = 0
-        self._partial = b""
         self.layer_surface = None
         # When the client first spoke to the compositor, and when it asked
         # for its layer surface.
@@ -49,13 +49,7 @@ class WaylandLog:
 
     def poll(self):
         """Reads what the client has written since the last call."""
-        with open(self.path, "rb") as f:
-            f.seek(self._offset)
-            data = f.read()
-        self._offset += len(data)
-        lines = (self._partial + data).split(b"\n")
-        self._partial = lines.pop()
-        for line in lines:
+        for line in self._file.new_lines():
             self._line(line.decode("utf-8", "replace"))
 
     def _line(self, text):

@@ -3,6 +3,7 @@
 #include "launch.hpp"
 #include "lumenpad-shared/text.hpp"
 #include "ordering.hpp"
+#include "row_builder.hpp"
 #include "rows.hpp"
 
 #include <algorithm>
@@ -60,6 +61,8 @@ GtkListBoxRow* select_first_shown(GtkListBox* list, int from, int step) {
 }
 
 void filter_rows(GtkEditable* field, FilterData* data) {
+    // The query applies to every row, those not yet built included.
+    finish_row_build(data->list);
     LauncherState& state = *data->state;
     state.current_query = gtk_editable_get_text(field);
     state.lowered_query = lower(state.current_query);
@@ -161,6 +164,13 @@ void activate_entry(const AppEntry& entry, History& history, const CloseLauncher
 
 gboolean on_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifierType, KeyData* data) {
     GtkListBox* list = data->list;
+    if (keyval == GDK_KEY_Escape) {
+        (*data->close_launcher)();
+        return GDK_EVENT_STOP;
+    }
+    // Every other key acts on the complete list, as if it had been built
+    // before the window was shown.
+    finish_row_build(list);
     switch (keyval) {
         case GDK_KEY_Return:
         case GDK_KEY_KP_Enter: {
@@ -173,9 +183,6 @@ gboolean on_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifier
             }
             return GDK_EVENT_STOP;
         }
-        case GDK_KEY_Escape:
-            (*data->close_launcher)();
-            return GDK_EVENT_STOP;
         case GDK_KEY_Up:
             if (GtkListBoxRow* selected = gtk_list_box_get_selected_row(list)) {
                 scroll_to_row(list, select_first_shown(list, gtk_list_box_row_get_index(selected) - 1, -1));
@@ -193,7 +200,8 @@ gboolean on_key_pressed(GtkEventControllerKey*, guint keyval, guint, GdkModifier
     }
 }
 
-void on_row_activated(GtkListBox*, GtkListBoxRow* row, KeyData* data) {
+void on_row_activated(GtkListBox* list, GtkListBoxRow* row, KeyData* data) {
+    finish_row_build(list);
     if (auto entry = row_entry(row)) {
         activate_entry(*entry, data->state->history, data->close_launcher);
     }

@@ -1,9 +1,12 @@
 #include "window.hpp"
 
+#include "caret_blink.hpp"
 #include "instance.hpp"
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/owned_signal.hpp"
+#include "row_builder.hpp"
 #include "rows.hpp"
+#include "rows_on_view.hpp"
 #include "search.hpp"
 #include "theming.hpp"
 
@@ -79,6 +82,7 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
     GtkWidget* field = gtk_search_entry_new();
     g_object_set(field, "placeholder-text", "Search apps\u2026", nullptr);
     gtk_box_append(GTK_BOX(column), field);
+    blink_caret(GTK_EDITABLE(field));
 
     GtkWidget* scrolled = gtk_scrolled_window_new();
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
@@ -87,12 +91,8 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
 
     GtkWidget* list = gtk_list_box_new();
     gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_BROWSE);
-    std::uint32_t index = 0;
-    for (const AppEntry& entry : data.entries) {
-        GtkWidget* row = make_row(entry);
-        attach_row_data(GTK_LIST_BOX_ROW(row), entry, index++);
-        gtk_list_box_append(GTK_LIST_BOX(list), row);
-    }
+    paint_rows_on_view_only(GTK_LIST_BOX(list));
+    start_row_build(GTK_LIST_BOX(list), data.entries);
     gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_row_places, nullptr, nullptr);
     gtk_list_box_set_filter_func(GTK_LIST_BOX(list), row_filter, nullptr, nullptr);
     if (GtkListBoxRow* first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), 0)) {

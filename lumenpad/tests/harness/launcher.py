@@ -129,6 +129,18 @@ class Launcher:
 
         return self.session.wait_for_screen(shown_and_settled, timeout, message="the launcher's panel")
 
+    def wait_for_panel(self, timeout=20.0):
+        """Waits until the panel is on screen, whether or not it is still
+        changing; returns the screenshot."""
+
+        def shown(shot):
+            if not self.running():
+                raise AssertionError(f"the launcher exited with status {self.process.returncode} "
+                                     f"before showing its panel; stderr:\n{self.stderr()}")
+            return _panel_shown(shot)
+
+        return self.session.wait_for_screen(shown, timeout, message="the launcher's panel")
+
     def wait_for_no_surface(self, timeout=20.0):
         """Waits until nothing of the launcher is left on screen."""
         return self.session.wait_for_screen(_panel_gone, timeout, message="the panel to disappear")

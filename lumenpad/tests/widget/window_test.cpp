@@ -2,6 +2,7 @@
 // selection and the key table, driven through the handlers themselves.
 #include "window.hpp"
 
+#include "row_builder.hpp"
 #include "rows.hpp"
 #include "search.hpp"
 #include "theming.hpp"
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 
 namespace lumenpad {
 namespace {
@@ -32,17 +35,55 @@ GtkApplication* test_application() {
     return application;
 }
 
+std::vector<AppEntry> numbered_entries(int count) {
+    std::vector<AppEntry> entries;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "App %04d", i);
+        entries.push_back(entry(name));
+    }
+    return entries;
+}
+
 class LauncherWindowTest : public testing::Test {
 protected:
     void open(std::vector<AppEntry> entries) {
+        build(std::move(entries));
+        gtk_window_present(built_.window);
+        test::drain_main_loop();
+    }
+    // Shows the window and returns once its first frame is painted, with
+    // rows still to come.
+    void open_during_build(std::vector<AppEntry> entries) {
+        build(std::move(entries));
+        gtk_window_present(built_.window);
+        bool painted = false;
+        GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(built_.window));
+        const gulong handler = g_signal_connect_swapped(
+            clock, "after-paint", G_CALLBACK(+[](bool* flag) { *flag = true; }), &painted);
+        ASSERT_TRUE(test::wait_until([&] { return painted; }));
+        g_signal_handler_disconnect(clock, handler);
+        ASSERT_TRUE(row_build_pending(built_.list));
+    }
+    // Builds the window without showing it.
+    void build(std::vector<AppEntry> entries) {
         // Keep the launcher away from the real pid file and history.
         env_.set("XDG_RUNTIME_DIR", dir_.path());
         data_.entries = std::move(entries);
         data_.state = std::make_shared<LauncherState>();
         data_.state->history.path = dir_ / "history.json";
         built_ = build_window(test_application(), data_);
-        gtk_window_present(built_.window);
-        test::drain_main_loop();
+    }
+    // Waits until every row has been built.
+    void settle() {
+        ASSERT_TRUE(test::wait_until([&] { return !row_build_pending(built_.list); }));
+    }
+    int row_count() {
+        int count = 0;
+        while (gtk_list_box_get_row_at_index(built_.list, count) != nullptr) {
+            ++count;
+        }
+        return count;
     }
     void TearDown() override {
         if (built_.window != nullptr) {
@@ -198,6 +239,165 @@ TEST_F(LauncherWindowTest, HiddenRowsSitInShortRunsBetweenTheShownOnes) {
     EXPECT_EQ(rows, 200);
     // 196 hidden rows over the 5 gaps around 4 shown ones.
     EXPECT_LE(longest_run, 40);
+}
+
+// What the first frame shows, recorded by a handler that runs after the
+// builder's own.
+struct FirstFrame {
+    GtkWidget* scrolled;
+    GtkListBox* list;
+    int rows = -1;
+    int height = -1;
+    int selected = -1;
+};
+
+TEST_F(LauncherWindowTest, RowsBelowTheFirstScreenfulFollowTheFirstFrameInInitialOrder) {
+    build(numbered_entries(300));
+    EXPECT_TRUE(row_build_pending(built_.list));
+    EXPECT_LT(row_count(), 300);
+    gtk_window_present(built_.window);
+
+    FirstFrame first{gtk_widget_get_ancestor(GTK_WIDGET(built_.list), GTK_TYPE_SCROLLED_WINDOW), built_.list};
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(built_.window));
+    const gulong handler = g_signal_connect(
+        clock, "after-paint", G_CALLBACK(+[](GdkFrameClock*, FirstFrame* frame) {
+            if (frame->rows < 0) {
+                frame->rows = 0;
+                while (gtk_list_box_get_row_at_index(frame->list, frame->rows) != nullptr) {
+                    ++frame->rows;
+                }
+                frame->height = gtk_widget_get_height(frame->scrolled);
+                frame->selected = gtk_list_box_row_get_index(gtk_list_box_get_selected_row(frame->list));
+            }
+        }),
+        &first);
+    settle();
+    g_signal_handler_disconnect(clock, handler);
+
+    // The first frame held a screenful, at the height the list keeps.
+    EXPECT_GT(first.rows, 0);
+    EXPECT_LT(first.rows, 300);
+    EXPECT_EQ(first.height, 480);
+    EXPECT_EQ(first.selected, 0);
+    ASSERT_TRUE(test::wait_until([&] { return gtk_widget_get_height(first.scrolled) > 0; }));
+    EXPECT_EQ(gtk_widget_get_height(first.scrolled), 480);
+
+    ASSERT_EQ(row_count(), 300);
+    for (int i = 0; i < 300; ++i) {
+        GtkListBoxRow* row = gtk_list_box_get_row_at_index(built_.list, i);
+        ASSERT_EQ(row_initial_order(row), static_cast<uint32_t>(i));
+        ASSERT_TRUE(row_shown(row));
+    }
+    EXPECT_EQ(selected(), "App 0000");
+}
+
+// Whatever acts on the list as a whole first completes it, so its outcome is
+// that of a list built before the window was shown.
+TEST_F(LauncherWindowTest, InputDuringTheBuildActsOnEveryRow) {
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        std::vector<std::string> shown;
+        std::string selected;
+    };
+    const std::vector<Case> cases = {
+        {"typing", [this] { type("zz"); }, {"Zz last"}, "Zz last"},
+        {"a key the field takes",
+         [this] { EXPECT_EQ(press(GDK_KEY_Left), GDK_EVENT_PROPAGATE); },
+         {},
+         "App 0000"},
+        {"Down", [this] { press(GDK_KEY_Down); }, {}, "App 0001"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<AppEntry> entries = numbered_entries(1999);
+        entries.push_back(entry("Zz last"));
+        open_during_build(std::move(entries));
+        c.act();
+        EXPECT_FALSE(row_build_pending(built_.list));
+        EXPECT_EQ(row_count(), 2000);
+        if (!c.shown.empty()) {
+            EXPECT_EQ(shown(), c.shown);
+        }
+        EXPECT_EQ(selected(), c.selected);
+        TearDown();
+        built_ = {};
+    }
+}
+
+TEST_F(LauncherWindowTest, ReturnDuringTheBuildLaunchesWhatTheWholeListWould) {
+    const std::string launched = dir_ / "launched";
+    std::vector<AppEntry> entries = numbered_entries(1999);
+    entries.push_back(entry("Zz last", std::nullopt, "touch " + launched));
+    open_during_build(std::move(entries));
+    type("zz");
+    EXPECT_EQ(press(GDK_KEY_Return), GDK_EVENT_STOP);
+    EXPECT_EQ(data_.state->history.counts["Zz last"], 1U);
+    EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(built_.window)));
+    EXPECT_TRUE(test::wait_until([&] { return g_file_test(launched.c_str(), G_FILE_TEST_EXISTS); }));
+}
+
+// Closing with rows still to come removes the batches: none runs on the
+// destroyed list (the sanitizers' run of this test would report it).
+TEST_F(LauncherWindowTest, EscapeDuringTheBuildClosesAtOnceAndEndsTheBuild) {
+    open_during_build(numbered_entries(2000));
+    GtkListBox* list = built_.list;
+    EXPECT_EQ(press(GDK_KEY_Escape), GDK_EVENT_STOP);
+    EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(built_.window)));
+    EXPECT_FALSE(row_build_pending(list));
+    // Time for the batches that would have followed.
+    bool ticked = false;
+    g_timeout_add_once(
+        100, [](gpointer data) { *static_cast<bool*>(data) = true; }, &ticked);
+    ASSERT_TRUE(test::wait_until([&] { return ticked; }));
+}
+
+// Rows out of view are left out of frames and drawn again once on view.
+TEST_F(LauncherWindowTest, OnlyRowsOnViewArePainted) {
+    open(numbered_entries(300));
+    settle();
+    auto painted = [&](int index) {
+        return gtk_widget_get_opacity(GTK_WIDGET(gtk_list_box_get_row_at_index(built_.list, index))) > 0.0;
+    };
+    ASSERT_TRUE(test::wait_until([&] { return painted(0) && !painted(299); }));
+    // To the end, as far as the latest layout reaches.
+    GtkAdjustment* adjustment = gtk_list_box_get_adjustment(built_.list);
+    EXPECT_TRUE(test::wait_until([&] {
+        gtk_adjustment_set_value(adjustment, gtk_adjustment_get_upper(adjustment));
+        return painted(299) && !painted(0);
+    }));
+    // Rows the query hides are unpainted too.
+    type("app 0150");
+    EXPECT_TRUE(test::wait_until([&] {
+        std::vector<std::string> names;
+        for (int i = 0; i < 300; ++i) {
+            if (painted(i)) {
+                names.push_back(row_entry(gtk_list_box_get_row_at_index(built_.list, i))->name);
+            }
+        }
+        return names == std::vector<std::string>{"App 0150"};
+    }));
+}
+
+// GTK's own fading caret is turned off for an on-off blink, shown again by
+// each edit.
+TEST_F(LauncherWindowTest, TheCaretBlinksOnAndOffAndShowsAtEachEdit) {
+    GtkSettings* settings = gtk_settings_get_default();
+    g_object_set(settings, "gtk-cursor-blink-time", 100, nullptr);
+    open({entry("Alpha")});
+    gtk_widget_grab_focus(GTK_WIDGET(built_.field));
+    GtkWidget* text = GTK_WIDGET(gtk_editable_get_delegate(built_.field));
+    auto hidden = [&] { return gtk_widget_has_css_class(text, "lumenpad-caret-hidden"); };
+    gboolean gtk_blinks = TRUE;
+    g_object_get(settings, "gtk-cursor-blink", &gtk_blinks, nullptr);
+    EXPECT_FALSE(gtk_blinks);
+    EXPECT_TRUE(test::wait_until(hidden));
+    EXPECT_TRUE(test::wait_until([&] { return !hidden(); }));
+    EXPECT_TRUE(test::wait_until(hidden));
+    type("a");
+    EXPECT_FALSE(hidden());
+    EXPECT_TRUE(test::wait_until(hidden));
+    g_object_set(settings, "gtk-cursor-blink-time", 1200, nullptr);
 }
 
 TEST_F(LauncherWindowTest, AnEmptyCatalogueStillTakesInput) {
