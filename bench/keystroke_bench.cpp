@@ -2,13 +2,13 @@
 // (filter, re-sort, select) on a GtkListBox of generated rows, alone and
 // together with the frame that shows its result. Needs a Wayland compositor
 // with layer-shell (run it through the harness's with_sway.py).
-#include "row_builder.hpp"
-#include "rows.hpp"
-#include "search.hpp"
+#include "lumenpad/row_builder.hpp"
+#include "lumenpad/rows.hpp"
+#include "lumenpad/search.hpp"
+#include "lumenpad/theming.hpp"
+#include "lumenpad/window.hpp"
 #include "synthetic_catalogue.hpp"
-#include "theming.hpp"
 #include "typing.hpp"
-#include "window.hpp"
 
 #include <benchmark/benchmark.h>
 

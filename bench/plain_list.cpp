@@ -3,8 +3,8 @@
 // box with one row (icon and name) per installed application, a filter that
 // keeps the rows whose name contains the typed text, no ranking. Escape ends
 // it.
-#include "catalogue.hpp"
 #include "lumenpad-shared/text.hpp"
+#include "lumenpad/catalogue.hpp"
 
 #include "overlay_window.h"
 

@@ -1,7 +1,7 @@
 // The pure ranking paths over generated catalogues: match tiers for a set of
 // queries, the initial sort at start-up, and the live order of one query.
-#include "matching.hpp"
-#include "ordering.hpp"
+#include "lumenpad/matching.hpp"
+#include "lumenpad/ordering.hpp"
 #include "synthetic_catalogue.hpp"
 
 #include "lumenpad-shared/text.hpp"

@@ -1,6 +1,6 @@
 // Time of one catalogue scan over generated application directories of
 // realistic desktop-entry files (warm page cache).
-#include "catalogue.hpp"
+#include "lumenpad/catalogue.hpp"
 
 #include <benchmark/benchmark.h>
 

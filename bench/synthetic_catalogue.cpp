@@ -1,6 +1,6 @@
 #include "synthetic_catalogue.hpp"
 
-#include "desktop_entry.hpp"
+#include "lumenpad/desktop_entry.hpp"
 
 #include <cstdint>
 #include <random>

@@ -3,8 +3,8 @@
 // window classes, command lines with options), the same on every run.
 #pragma once
 
-#include "app_entry.hpp"
-#include "history.hpp"
+#include "lumenpad/app_entry.hpp"
+#include "lumenpad/history.hpp"
 
 #include <cstddef>
 #include <string>

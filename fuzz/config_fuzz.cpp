@@ -1,7 +1,7 @@
 // config.toml through the real loader, from a file: it reports a problem
 // exactly when it returns no contexts for a file that has some text.
-#include "config.hpp"
 #include "fuzz_support.hpp"
+#include "lumenpad/config.hpp"
 
 #include <sstream>
 

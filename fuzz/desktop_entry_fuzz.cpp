@@ -1,8 +1,8 @@
 // A desktop-entry file read through the real reader, from a file, and again
 // behind a comment line that moves every line across the read buffer's
 // boundaries: both readings must give the same entry.
-#include "desktop_entry.hpp"
 #include "fuzz_support.hpp"
+#include "lumenpad/desktop_entry.hpp"
 
 #include "lumenpad-shared/text.hpp"
 

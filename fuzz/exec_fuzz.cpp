@@ -1,7 +1,7 @@
 // The two rewrites of an Exec value: undoing string escapes and removing
 // field codes.
-#include "desktop_entry.hpp"
 #include "fuzz_support.hpp"
+#include "lumenpad/desktop_entry.hpp"
 
 #include "lumenpad-shared/text.hpp"
 

@@ -1,7 +1,7 @@
 // history.json: a history that loads, written out and read again, has the
 // same counts.
 #include "fuzz_support.hpp"
-#include "history.hpp"
+#include "lumenpad/history.hpp"
 
 using lumenpad::fuzz::check;
 

@@ -1,6 +1,6 @@
 // manifest.json.
 #include "fuzz_support.hpp"
-#include "manifest.hpp"
+#include "lumenpad/manifest.hpp"
 
 #include "lumenpad-shared/text.hpp"
 

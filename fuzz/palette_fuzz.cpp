@@ -1,6 +1,6 @@
 // wal's colors.json, and both stylesheets built from the palette it gives.
 #include "fuzz_support.hpp"
-#include "launcher_stylesheet.hpp"
+#include "lumenpad/launcher_stylesheet.hpp"
 
 #include "oriel-theme/palette.hpp"
 #include "oriel-theme/stylesheet.hpp"

@@ -1,7 +1,7 @@
 // The pid file's text, compared with a plain reading of the same rule:
 // trimmed, an optional '+', then decimal digits up to 4294967295.
 #include "fuzz_support.hpp"
-#include "instance.hpp"
+#include "lumenpad/instance.hpp"
 
 #include "lumenpad-shared/text.hpp"
 

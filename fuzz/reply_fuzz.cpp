@@ -1,7 +1,7 @@
 // The compositor's reply, compared with the JSON library's own document:
 // the name is the top-level object's "name" member when that is a string.
 #include "fuzz_support.hpp"
-#include "hyprland.hpp"
+#include "lumenpad/hyprland.hpp"
 
 #include "lumenpad-shared/text.hpp"
 

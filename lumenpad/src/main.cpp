@@ -1,16 +1,16 @@
 // Start-up: the toggle check, then every input the window needs, gathered
 // once, in order, before GTK starts.
-#include "catalogue.hpp"
-#include "config.hpp"
-#include "history.hpp"
-#include "hyprland.hpp"
-#include "instance.hpp"
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/owned_signal.hpp"
 #include "lumenpad-shared/text.hpp"
-#include "manifest.hpp"
-#include "ordering.hpp"
-#include "window.hpp"
+#include "lumenpad/catalogue.hpp"
+#include "lumenpad/config.hpp"
+#include "lumenpad/history.hpp"
+#include "lumenpad/hyprland.hpp"
+#include "lumenpad/instance.hpp"
+#include "lumenpad/manifest.hpp"
+#include "lumenpad/ordering.hpp"
+#include "lumenpad/window.hpp"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -2,7 +2,7 @@
 // and ordering look at, and a readable form for comparing parse results.
 #pragma once
 
-#include "app_entry.hpp"
+#include "lumenpad/app_entry.hpp"
 
 #include <optional>
 #include <sstream>

@@ -1,6 +1,6 @@
-#include "catalogue.hpp"
+#include "lumenpad/catalogue.hpp"
 
-#include "desktop_entry.hpp"
+#include "lumenpad/desktop_entry.hpp"
 
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/text.hpp"

@@ -1,9 +1,9 @@
-#include "config.hpp"
+#include "lumenpad/config.hpp"
 
-#include "dirs.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
-#include "toml_guard.hpp"
+#include "lumenpad/dirs.hpp"
+#include "lumenpad/toml_guard.hpp"
 
 #include <toml++/toml.h>
 #include <cerrno>

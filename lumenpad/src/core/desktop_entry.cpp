@@ -1,4 +1,4 @@
-#include "desktop_entry.hpp"
+#include "lumenpad/desktop_entry.hpp"
 
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/text.hpp"

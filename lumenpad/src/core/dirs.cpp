@@ -1,4 +1,4 @@
-#include "dirs.hpp"
+#include "lumenpad/dirs.hpp"
 
 #include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/paths.hpp"

@@ -1,10 +1,10 @@
-#include "history.hpp"
+#include "lumenpad/history.hpp"
 
-#include "dirs.hpp"
 #include "lumenpad-shared/json_object.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
-#include "replace_file.hpp"
+#include "lumenpad/dirs.hpp"
+#include "lumenpad/replace_file.hpp"
 
 #include <cerrno>
 #include <limits>

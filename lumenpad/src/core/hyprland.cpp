@@ -1,4 +1,4 @@
-#include "hyprland.hpp"
+#include "lumenpad/hyprland.hpp"
 
 #include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/json.hpp"

@@ -1,12 +1,12 @@
-#include "instance.hpp"
+#include "lumenpad/instance.hpp"
 
 #include "lumenpad-shared/base_dirs.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/text.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
-#include "spawn.hpp"
-#include "write_all.hpp"
+#include "lumenpad/spawn.hpp"
+#include "lumenpad/write_all.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "launch.hpp"
+#include "lumenpad/launch.hpp"
 
 #include "lumenpad-shared/env.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/text.hpp"
-#include "spawn.hpp"
+#include "lumenpad/spawn.hpp"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "launcher_stylesheet.hpp"
+#include "lumenpad/launcher_stylesheet.hpp"
 
 #include "oriel-theme/colour.hpp"
 

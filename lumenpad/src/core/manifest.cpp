@@ -1,9 +1,9 @@
-#include "manifest.hpp"
+#include "lumenpad/manifest.hpp"
 
-#include "dirs.hpp"
 #include "lumenpad-shared/json_object.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/read_file.hpp"
+#include "lumenpad/dirs.hpp"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "matching.hpp"
+#include "lumenpad/matching.hpp"
 
 #include "lumenpad-shared/text.hpp"
 

@@ -1,4 +1,4 @@
-#include "ordering.hpp"
+#include "lumenpad/ordering.hpp"
 
 #include "lumenpad-shared/text.hpp"
 

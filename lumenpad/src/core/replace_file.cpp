@@ -1,8 +1,8 @@
-#include "replace_file.hpp"
+#include "lumenpad/replace_file.hpp"
 
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/unique_fd.hpp"
-#include "write_all.hpp"
+#include "lumenpad/write_all.hpp"
 
 #include <fcntl.h>
 #include <sys/random.h>

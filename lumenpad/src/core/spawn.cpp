@@ -1,4 +1,4 @@
-#include "spawn.hpp"
+#include "lumenpad/spawn.hpp"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "toml_guard.hpp"
+#include "lumenpad/toml_guard.hpp"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "write_all.hpp"
+#include "lumenpad/write_all.hpp"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "caret_blink.hpp"
+#include "lumenpad/caret_blink.hpp"
 
 namespace lumenpad {
 

@@ -1,7 +1,7 @@
-#include "row_builder.hpp"
+#include "lumenpad/row_builder.hpp"
 
-#include "rows.hpp"
-#include "rows_on_view.hpp"
+#include "lumenpad/rows.hpp"
+#include "lumenpad/rows_on_view.hpp"
 
 #include <algorithm>
 #include <cstddef>

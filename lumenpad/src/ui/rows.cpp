@@ -1,4 +1,4 @@
-#include "rows.hpp"
+#include "lumenpad/rows.hpp"
 
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/read_file.hpp"

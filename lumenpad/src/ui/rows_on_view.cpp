@@ -1,4 +1,4 @@
-#include "rows_on_view.hpp"
+#include "lumenpad/rows_on_view.hpp"
 
 #include <algorithm>
 #include <vector>

@@ -1,10 +1,10 @@
-#include "search.hpp"
+#include "lumenpad/search.hpp"
 
-#include "launch.hpp"
 #include "lumenpad-shared/text.hpp"
-#include "ordering.hpp"
-#include "row_builder.hpp"
-#include "rows.hpp"
+#include "lumenpad/launch.hpp"
+#include "lumenpad/ordering.hpp"
+#include "lumenpad/row_builder.hpp"
+#include "lumenpad/rows.hpp"
 
 #include <algorithm>
 #include <limits>

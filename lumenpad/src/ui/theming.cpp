@@ -1,8 +1,8 @@
-#include "theming.hpp"
+#include "lumenpad/theming.hpp"
 
-#include "dirs.hpp"
-#include "launcher_stylesheet.hpp"
 #include "lumenpad-shared/paths.hpp"
+#include "lumenpad/dirs.hpp"
+#include "lumenpad/launcher_stylesheet.hpp"
 #include "oriel-theme/theme.hpp"
 
 #include <cstdio>

@@ -1,14 +1,14 @@
-#include "window.hpp"
+#include "lumenpad/window.hpp"
 
-#include "caret_blink.hpp"
-#include "instance.hpp"
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/owned_signal.hpp"
-#include "row_builder.hpp"
-#include "rows.hpp"
-#include "rows_on_view.hpp"
-#include "search.hpp"
-#include "theming.hpp"
+#include "lumenpad/caret_blink.hpp"
+#include "lumenpad/instance.hpp"
+#include "lumenpad/row_builder.hpp"
+#include "lumenpad/rows.hpp"
+#include "lumenpad/rows_on_view.hpp"
+#include "lumenpad/search.hpp"
+#include "lumenpad/theming.hpp"
 
 #include <gtk4-layer-shell.h>
 

@@ -1,7 +1,7 @@
 // Hostile application directories: garbage, truncated files, huge lines and
 // special files must neither crash nor hang the scan.
-#include "catalogue.hpp"
-#include "desktop_entry.hpp"
+#include "lumenpad/catalogue.hpp"
+#include "lumenpad/desktop_entry.hpp"
 
 #include "lumenpad-test/temp_home.hpp"
 

@@ -1,4 +1,4 @@
-#include "catalogue.hpp"
+#include "lumenpad/catalogue.hpp"
 
 #include "lumenpad-test/temp_home.hpp"
 

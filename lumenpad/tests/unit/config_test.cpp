@@ -1,4 +1,4 @@
-#include "config.hpp"
+#include "lumenpad/config.hpp"
 
 #include "lumenpad-test/temp_home.hpp"
 

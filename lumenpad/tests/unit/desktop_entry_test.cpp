@@ -1,4 +1,4 @@
-#include "desktop_entry.hpp"
+#include "lumenpad/desktop_entry.hpp"
 
 #include "../app_entries.hpp"
 #include "lumenpad-test/temp_home.hpp"

@@ -1,10 +1,10 @@
-#include "dirs.hpp"
+#include "lumenpad/dirs.hpp"
 
-#include "config.hpp"
-#include "history.hpp"
 #include "lumenpad-test/child.hpp"
 #include "lumenpad-test/temp_home.hpp"
-#include "manifest.hpp"
+#include "lumenpad/config.hpp"
+#include "lumenpad/history.hpp"
+#include "lumenpad/manifest.hpp"
 
 #include <gtest/gtest.h>
 #include <pwd.h>

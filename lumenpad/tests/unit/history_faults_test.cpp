@@ -2,7 +2,7 @@
 // a child with a private mount namespace, on a small tmpfs of its own. After
 // the failed save the old file must be byte for byte as it was, with nothing
 // left beside it.
-#include "history.hpp"
+#include "lumenpad/history.hpp"
 
 #include "lumenpad-test/child.hpp"
 #include "lumenpad-test/temp_dir.hpp"

@@ -1,4 +1,4 @@
-#include "history.hpp"
+#include "lumenpad/history.hpp"
 
 #include "lumenpad-test/child.hpp"
 #include "lumenpad-test/temp_home.hpp"

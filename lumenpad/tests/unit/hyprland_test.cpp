@@ -1,4 +1,4 @@
-#include "hyprland.hpp"
+#include "lumenpad/hyprland.hpp"
 
 #include "lumenpad-test/temp_home.hpp"
 

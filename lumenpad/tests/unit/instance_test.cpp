@@ -1,4 +1,4 @@
-#include "instance.hpp"
+#include "lumenpad/instance.hpp"
 
 #include "lumenpad-test/child.hpp"
 #include "lumenpad-test/temp_home.hpp"

@@ -1,4 +1,4 @@
-#include "launch.hpp"
+#include "lumenpad/launch.hpp"
 
 #include "lumenpad-test/scoped_env.hpp"
 #include "lumenpad-test/temp_dir.hpp"

@@ -1,4 +1,4 @@
-#include "launcher_stylesheet.hpp"
+#include "lumenpad/launcher_stylesheet.hpp"
 
 #include "lumenpad-test/golden.hpp"
 #include "lumenpad-test/temp_home.hpp"

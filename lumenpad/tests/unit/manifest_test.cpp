@@ -1,4 +1,4 @@
-#include "manifest.hpp"
+#include "lumenpad/manifest.hpp"
 
 #include "lumenpad-test/temp_home.hpp"
 

@@ -1,4 +1,4 @@
-#include "spawn.hpp"
+#include "lumenpad/spawn.hpp"
 
 #include "lumenpad-test/files.hpp"
 #include "lumenpad-test/temp_dir.hpp"

@@ -1,7 +1,7 @@
 // Icon files named by the manifest: a readable image is shown; anything else
 // (special files included, which must neither block nor flood the reader)
 // falls back to the icon name.
-#include "rows.hpp"
+#include "lumenpad/rows.hpp"
 
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-test/temp_dir.hpp"

@@ -1,11 +1,11 @@
 // The launcher window against a real display: rows, filtering, sorting,
 // selection and the key table, driven through the handlers themselves.
-#include "window.hpp"
+#include "lumenpad/window.hpp"
 
-#include "row_builder.hpp"
-#include "rows.hpp"
-#include "search.hpp"
-#include "theming.hpp"
+#include "lumenpad/row_builder.hpp"
+#include "lumenpad/rows.hpp"
+#include "lumenpad/search.hpp"
+#include "lumenpad/theming.hpp"
 
 #include "../app_entries.hpp"
 #include "lumenpad-test/main_loop.hpp"

@@ -1,7 +1,7 @@
 // The mutable state the window's handlers share: the query and the history.
 #pragma once
 
-#include "history.hpp"
+#include "lumenpad/history.hpp"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 // icon names mapped to image files, which then stand in for theme icons.
 #pragma once
 
-#include "app_entry.hpp"
+#include "lumenpad/app_entry.hpp"
 
 #include <string>
 #include <string_view>

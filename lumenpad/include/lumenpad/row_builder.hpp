@@ -3,7 +3,7 @@
 // launcher opens in the same time whatever the catalogue's size.
 #pragma once
 
-#include "app_entry.hpp"
+#include "lumenpad/app_entry.hpp"
 
 #include <gtk/gtk.h>
 

@@ -2,7 +2,7 @@
 // directories, one entry per file name, the directory latest in the list winning.
 #pragma once
 
-#include "app_entry.hpp"
+#include "lumenpad/app_entry.hpp"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 // when the entry asks for one, detached from the launcher's streams.
 #pragma once
 
-#include "app_entry.hpp"
+#include "lumenpad/app_entry.hpp"
 
 #include <string>
 #include <vector>

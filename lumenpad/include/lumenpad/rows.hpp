@@ -2,8 +2,8 @@
 // of its entry ("entry") and its place in the initial order ("initial_order").
 #pragma once
 
-#include "app_entry.hpp"
-#include "matching.hpp"
+#include "lumenpad/app_entry.hpp"
+#include "lumenpad/matching.hpp"
 
 #include <gtk/gtk.h>
 

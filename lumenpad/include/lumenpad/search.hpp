@@ -2,9 +2,9 @@
 // sort function, the five keys of the window's key controller, activation.
 #pragma once
 
-#include "app_entry.hpp"
-#include "launcher_state.hpp"
-#include "rows.hpp"
+#include "lumenpad/app_entry.hpp"
+#include "lumenpad/launcher_state.hpp"
+#include "lumenpad/rows.hpp"
 
 #include <gtk/gtk.h>
 

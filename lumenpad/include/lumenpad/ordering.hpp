@@ -3,9 +3,9 @@
 // tier, launch count, name).
 #pragma once
 
-#include "app_entry.hpp"
-#include "history.hpp"
-#include "matching.hpp"
+#include "lumenpad/app_entry.hpp"
+#include "lumenpad/history.hpp"
+#include "lumenpad/matching.hpp"
 
 #include <cstddef>
 #include <optional>

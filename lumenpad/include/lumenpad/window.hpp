@@ -2,8 +2,8 @@
 // one centred column (search field above the list), built on "activate".
 #pragma once
 
-#include "app_entry.hpp"
-#include "launcher_state.hpp"
+#include "lumenpad/app_entry.hpp"
+#include "lumenpad/launcher_state.hpp"
 
 #include <gtk/gtk.h>
 

@@ -3,7 +3,7 @@
 // a visible application, or that can't be read, yields nothing.
 #pragma once
 
-#include "app_entry.hpp"
+#include "lumenpad/app_entry.hpp"
 
 #include <optional>
 #include <string>

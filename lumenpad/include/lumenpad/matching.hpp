@@ -2,7 +2,7 @@
 // rows a list of tiers leaves visible.
 #pragma once
 
-#include "app_entry.hpp"
+#include "lumenpad/app_entry.hpp"
 
 #include <cstdint>
 #include <optional>
