@@ -1,5 +1,8 @@
 #include "lumenpad/caret_blink.hpp"
 
+#include "lumenpad-shared/gobject_ptr.hpp"
+#include "oriel-theme/css_compat.hpp"
+
 namespace lumenpad {
 
 namespace {
@@ -78,13 +81,12 @@ GQuark taken_over_quark() {
 }
 
 void add_hidden_caret_style(GdkDisplay* display) {
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, "text.lumenpad-caret-hidden { caret-color: transparent; }", -1);
+    const auto provider = adopt(gtk_css_provider_new());
+    oriel::load_css_text(provider.get(), "text.lumenpad-caret-hidden { caret-color: transparent; }");
     // Above the user's stylesheet, which may colour the caret; the display
     // keeps the provider.
-    gtk_style_context_add_provider_for_display(display, GTK_STYLE_PROVIDER(provider),
+    gtk_style_context_add_provider_for_display(display, GTK_STYLE_PROVIDER(provider.get()),
                                                GTK_STYLE_PROVIDER_PRIORITY_USER + 1);
-    g_object_unref(provider);
 }
 
 }  // namespace

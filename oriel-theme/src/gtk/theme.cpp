@@ -1,6 +1,6 @@
 #include "oriel-theme/theme.hpp"
 
-#include "css_compat.hpp"
+#include "oriel-theme/css_compat.hpp"
 #include "oriel-theme/palette.hpp"
 #include "oriel-theme/stylesheet.hpp"
 

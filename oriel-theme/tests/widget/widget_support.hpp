@@ -5,7 +5,7 @@
 
 #include "oriel-theme/theme.hpp"
 
-#include "../../src/gtk/css_compat.hpp"
+#include "oriel-theme/css_compat.hpp"
 #include "lumenpad-test/main_loop.hpp"
 #include "lumenpad-test/scoped_env.hpp"
 #include "lumenpad-test/temp_dir.hpp"
