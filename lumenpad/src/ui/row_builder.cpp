@@ -3,6 +3,8 @@
 #include "lumenpad/rows.hpp"
 #include "lumenpad/rows_on_view.hpp"
 
+#include "lumenpad-shared/gobject_ptr.hpp"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +25,7 @@ struct RowBuild {
     GtkListBox* list;
     const std::vector<AppEntry>* entries;
     std::size_t next = 0;
-    GdkFrameClock* clock = nullptr;
+    GObjectPtr<GdkFrameClock> clock{};
     gulong after_paint = 0;
     guint idle = 0;
 };
@@ -48,10 +50,9 @@ void append_rows(RowBuild& build, std::size_t end) {
 }
 
 void stop_watching_frames(RowBuild& build) {
-    if (build.clock != nullptr) {
-        g_signal_handler_disconnect(build.clock, build.after_paint);
-        g_object_unref(build.clock);
-        build.clock = nullptr;
+    if (build.clock) {
+        g_signal_handler_disconnect(build.clock.get(), build.after_paint);
+        build.clock.reset();
     }
 }
 
@@ -93,11 +94,12 @@ void on_after_paint(GdkFrameClock*, gpointer data) {
 
 void on_realize(GtkWidget* list, gpointer) {
     RowBuild* build = find_build(GTK_LIST_BOX(list));
-    if (build == nullptr || build->clock != nullptr) {
+    if (build == nullptr || build->clock) {
         return;
     }
-    build->clock = GDK_FRAME_CLOCK(g_object_ref(gtk_widget_get_frame_clock(list)));
-    build->after_paint = g_signal_connect(build->clock, "after-paint", G_CALLBACK(on_after_paint), build);
+    build->clock = retain(gtk_widget_get_frame_clock(list));
+    build->after_paint =
+        g_signal_connect(build->clock.get(), "after-paint", G_CALLBACK(on_after_paint), build);
 }
 
 // A closed window is unrealized before it is destroyed; a list destroyed

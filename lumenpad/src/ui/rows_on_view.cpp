@@ -1,5 +1,7 @@
 #include "lumenpad/rows_on_view.hpp"
 
+#include "lumenpad-shared/gobject_ptr.hpp"
+
 #include <algorithm>
 #include <vector>
 
@@ -12,7 +14,7 @@ constexpr double view_margin = 64.0;
 
 struct RowsOnView {
     GtkListBox* list;
-    GdkSurface* surface = nullptr;
+    GObjectPtr<GdkSurface> surface;
     gulong layout = 0;
     // The rows painted now, in list order (rows leave the list only with it).
     std::vector<GtkWidget*> painted;
@@ -72,21 +74,19 @@ void on_layout(GdkSurface*, int, int, gpointer data) {
 }
 
 void stop_watching(RowsOnView& view) {
-    if (view.surface != nullptr) {
-        g_signal_handler_disconnect(view.surface, view.layout);
-        g_object_unref(view.surface);
-        view.surface = nullptr;
+    if (view.surface) {
+        g_signal_handler_disconnect(view.surface.get(), view.layout);
+        view.surface.reset();
     }
 }
 
 void on_realize(GtkWidget* list, gpointer) {
     RowsOnView* view = find_view(list);
-    if (view == nullptr || view->surface != nullptr) {
+    if (view == nullptr || view->surface) {
         return;
     }
-    GdkSurface* surface = gtk_native_get_surface(gtk_widget_get_native(list));
-    view->surface = GDK_SURFACE(g_object_ref(surface));
-    view->layout = g_signal_connect_after(surface, "layout", G_CALLBACK(on_layout), view);
+    view->surface = retain(gtk_native_get_surface(gtk_widget_get_native(list)));
+    view->layout = g_signal_connect_after(view->surface.get(), "layout", G_CALLBACK(on_layout), view);
 }
 
 void on_unrealize(GtkWidget* list, gpointer) {
@@ -106,7 +106,7 @@ void on_destroy(GtkWidget* list, gpointer) {
 }  // namespace
 
 void paint_rows_on_view_only(GtkListBox* list) {
-    g_object_set_qdata(G_OBJECT(list), view_quark(), new RowsOnView{list, nullptr, 0, {}});
+    g_object_set_qdata(G_OBJECT(list), view_quark(), new RowsOnView{list, {}, 0, {}});
     // The handlers go with the list and find the state through it.
     g_signal_connect(list, "realize", G_CALLBACK(on_realize), nullptr);
     g_signal_connect(list, "unrealize", G_CALLBACK(on_unrealize), nullptr);
