@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace lumenpad {
 
@@ -24,6 +25,11 @@ UniqueFd open_regular_file(const std::string& path, int& error) {
     }
     if (!S_ISREG(st.st_mode)) {
         error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return {};
+    }
+    // Known to be too large: refused before any of it is read.
+    if (static_cast<std::uint64_t>(st.st_size) > max_file_size) {
+        error = EFBIG;
         return {};
     }
     return fd;

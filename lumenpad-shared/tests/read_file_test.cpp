@@ -109,6 +109,12 @@ TEST_F(ReadFile, SizeBound) {
     error = 0;
     EXPECT_FALSE(read_file(sparse_file("far-over", "head", 64 * 1024 * 1024), error));
     EXPECT_EQ(error, EFBIG);
+
+    // Readers that read in pieces of their own are refused at the opening.
+    error = 0;
+    EXPECT_FALSE(
+        open_regular_file(sparse_file("opened", "head", static_cast<off_t>(max_file_size) + 1), error));
+    EXPECT_EQ(error, EFBIG);
 }
 
 TEST_F(ReadFile, TextFile) {

@@ -16,7 +16,8 @@ inline constexpr size_t max_file_size = 16 * 1024 * 1024;
 
 // Opens a regular file for reading without blocking. On failure returns an
 // empty owner and sets `error` to the errno: EISDIR for a directory, EINVAL
-// for any other kind of file that is not a regular file.
+// for any other kind of file that is not a regular file, EFBIG for one known
+// to be larger than max_file_size.
 UniqueFd open_regular_file(const std::string& path, int& error);
 
 // Reads a whole file opened by open_regular_file. On failure returns nothing
