@@ -27,7 +27,7 @@ std::optional<std::string> home_dir();
 
 // "/usr/share/applications", then each system data directory joined with
 // "applications" (skipping those equal to the first), then the user's own,
-// which is left out when there is neither XDG_DATA_HOME nor a home.
+// which is left out when neither its variable nor a home gives one.
 std::vector<std::string> application_dirs();
 
 }  // namespace lumenpad
