@@ -47,11 +47,11 @@ def private_mounts_available():
 def private_tmp_wrapper(path, binary, tmp, keep=(), binds=()):
     """Writes an executable wrapper at path that runs binary with tmp bound
     over /tmp; each directory in keep that lies under the real /tmp is bound
-    back at its own path, and each (source, target) of binds follows.
-    Returns path."""
+    back at its own path, and so is the binary's own (a build tree may lie
+    there), and each (source, target) of binds follows. Returns path."""
     system_tmp = os.path.realpath("/tmp")
     plan = [(tmp, "/tmp")]
-    for directory in keep:
+    for directory in [*keep, os.path.dirname(binary)]:
         directory = os.path.realpath(directory)
         if os.path.commonpath([directory, system_tmp]) == system_tmp:
             plan.append((directory, os.path.join("/tmp", os.path.relpath(directory, system_tmp))))
