@@ -1,21 +1,16 @@
-// Start-up: the toggle check, then every input the window needs, gathered
-// once, in order, before GTK starts.
+// Start-up: the toggle check, then GTK's start while another thread gathers
+// every input the window needs, once, in order.
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/owned_signal.hpp"
-#include "lumenpad-shared/text.hpp"
-#include "lumenpad/catalogue.hpp"
-#include "lumenpad/config.hpp"
-#include "lumenpad/history.hpp"
-#include "lumenpad/hyprland.hpp"
+#include "lumenpad/inputs.hpp"
 #include "lumenpad/instance.hpp"
-#include "lumenpad/manifest.hpp"
-#include "lumenpad/ordering.hpp"
 #include "lumenpad/window.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -47,27 +42,19 @@ int main(int argc, char** argv) {
     }
     write_pid_file();
 
-    const Config config = load_config();
-    const auto workspace = query_active_workspace();
-    const Context* context = select_context(config, workspace.value_or(""));
-
-    History history = load_history();
-    const Manifest manifest = load_manifest();
-    std::vector<AppEntry> entries = scan_applications();
-    apply_manifest(entries, manifest);
-
-    std::vector<std::string> lowered_priority;
-    if (context != nullptr) {
-        for (const auto& term : context->priority) {
-            lowered_priority.push_back(lower(term));
-        }
+    auto data = std::make_unique<ActivationData>(
+        ActivationData{{}, std::make_shared<LauncherState>(), start_gathering_inputs()});
+    // Asked here, not by the application's start-up, which would end the
+    // program at once, the other thread still reading.
+    if (!gtk_init_check()) {
+        data->inputs.wait();
+        const char* name = g_getenv("WAYLAND_DISPLAY");
+        std::fprintf(stderr, "cannot open display: %s\n", name != nullptr ? name : "");
+        return 1;
     }
-    sort_initial(entries, lowered_priority, history);
 
     const auto application = adopt(gtk_application_new("com.velmora.lumenpad", GApplicationFlags{}));
-    auto* data = new ActivationData{std::move(entries), std::make_shared<LauncherState>()};
-    data->state->history = std::move(history);
-    connect_owned(application.get(), "activate", on_activate, data);
+    connect_owned(application.get(), "activate", on_activate, data.release());
 
     g_application_run(G_APPLICATION(application.get()), argc, argv);
     return 0;

@@ -3,26 +3,31 @@
 #pragma once
 
 #include "lumenpad/app_entry.hpp"
+#include "lumenpad/inputs.hpp"
 #include "lumenpad/launcher_state.hpp"
 
 #include <gtk/gtk.h>
 
+#include <future>
 #include <memory>
 #include <vector>
 
 namespace lumenpad {
 
 // What start-up hands the "activate" handler: the sorted entries and the
-// shared state (an empty query and the loaded history).
+// shared state (an empty query and the loaded history), or, while they are
+// still being gathered, the inputs that will become them.
 struct ActivationData {
     std::vector<AppEntry> entries;
     std::shared_ptr<LauncherState> state;
+    std::future<Inputs> inputs{};
 };
 
 // The "activate" handler; builds and presents one window.
 void on_activate(GtkApplication* application, ActivationData* data);
 
-// Builds the window without presenting it (the widget tests drive it).
+// Builds the window without presenting it (the widget tests drive it); waits
+// for the inputs still being gathered, if any, just before the rows.
 struct LauncherWindow {
     GtkWindow* window;
     GtkBox* column;
@@ -30,7 +35,7 @@ struct LauncherWindow {
     GtkListBox* list;
     CloseLauncher close_launcher;
 };
-LauncherWindow build_window(GtkApplication* application, const ActivationData& data);
+LauncherWindow build_window(GtkApplication* application, ActivationData& data);
 
 // Whether a press at (x, y) lies outside the column's bounds; a press exactly
 // on the edge is inside.

@@ -60,7 +60,7 @@ bool is_outside(const graphene_rect_t& bounds, double x, double y) {
     return x < left || x > left + bounds.size.width || y < top || y > top + bounds.size.height;
 }
 
-LauncherWindow build_window(GtkApplication* application, const ActivationData& data) {
+LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
     GtkWidget* window = gtk_application_window_new(application);
     setup_layer_surface(GTK_WINDOW(window));
 
@@ -92,6 +92,12 @@ LauncherWindow build_window(GtkApplication* application, const ActivationData& d
     GtkWidget* list = gtk_list_box_new();
     gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_BROWSE);
     paint_rows_on_view_only(GTK_LIST_BOX(list));
+    // As late as can be: the rows are the first thing that needs them.
+    if (data.inputs.valid()) {
+        Inputs inputs = data.inputs.get();
+        data.entries = std::move(inputs.entries);
+        data.state->history = std::move(inputs.history);
+    }
     start_row_build(GTK_LIST_BOX(list), data.entries);
     gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_row_places, nullptr, nullptr);
     gtk_list_box_set_filter_func(GTK_LIST_BOX(list), row_filter, nullptr, nullptr);

@@ -49,6 +49,11 @@ class LargeCatalogueTest(LauncherTestCase):
         self.assertFalse(os.path.exists(self.pid_file))
         launcher.wait_for_no_surface(TIMEOUT)
 
+    def test_without_a_display_it_says_so_and_exits_while_the_catalogue_is_read(self):
+        launcher = self.start_launcher(env={"WAYLAND_DISPLAY": "lumenpad-no-such-display", "DISPLAY": None})
+        self.assertEqual(launcher.wait_exit(TIMEOUT), 1)
+        self.assertIn("cannot open display", launcher.stderr())
+
 
 if __name__ == "__main__":
     unittest.main()
