@@ -44,6 +44,29 @@ void scroll_to_row(GtkListBox* list, GtkListBoxRow* row) {
     }
 }
 
+// While an edit re-sorts the list: the list places one row after another,
+// comparing each with a row at a time until its place is found, so the place
+// of the row being placed is looked up once. Nothing else changes meanwhile.
+struct Sorting {
+    bool active = false;
+    GtkListBoxRow* row = nullptr;
+    std::uint64_t place = 0;
+};
+Sorting sorting;
+
+std::uint64_t place_of(GtkListBoxRow* row, bool remember) {
+    if (remember && row == sorting.row) {
+        return sorting.place;
+    }
+    const RowEntry* entry = row_data(row);
+    const std::uint64_t place = entry != nullptr ? entry->place : std::numeric_limits<std::uint64_t>::max();
+    if (remember) {
+        sorting.row = row;
+        sorting.place = place;
+    }
+    return place;
+}
+
 }  // namespace
 
 GtkListBoxRow* select_first_shown(GtkListBox* list, int from, int step) {
@@ -70,12 +93,13 @@ void filter_rows(GtkEditable* field, FilterData* data) {
 
     std::vector<RowEntry*> entries;
     std::vector<std::optional<MatchTier>> tiers;
-    for (int i = 0;; ++i) {
-        GtkListBoxRow* row = gtk_list_box_get_row_at_index(data->list, i);
-        if (row == nullptr) {
-            break;
+    // The list keeps its child widgets in the order of its rows.
+    for (GtkWidget* child = gtk_widget_get_first_child(GTK_WIDGET(data->list)); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        if (!GTK_IS_LIST_BOX_ROW(child)) {
+            continue;
         }
-        RowEntry* entry = row_data(row);
+        RowEntry* entry = row_data(GTK_LIST_BOX_ROW(child));
         entries.push_back(entry);
         tiers.push_back(entry != nullptr
                             ? match_tier(state.current_query, state.lowered_query, entry->entry, entry->keys)
@@ -121,7 +145,9 @@ void filter_rows(GtkEditable* field, FilterData* data) {
             row.place = static_cast<std::uint32_t>(place);
         }
         if (order_changed) {
+            sorting = {true, nullptr, 0};
             gtk_list_box_invalidate_sort(data->list);
+            sorting = {};
         }
     }
 
@@ -147,11 +173,8 @@ int compare_rows(RowEntry& row1, RowEntry& row2, const LauncherState& state) {
 }
 
 int compare_row_places(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer) {
-    constexpr auto last = std::numeric_limits<std::uint64_t>::max();
-    const RowEntry* e1 = row_data(row1);
-    const RowEntry* e2 = row_data(row2);
-    const std::uint64_t place1 = e1 != nullptr ? e1->place : last;
-    const std::uint64_t place2 = e2 != nullptr ? e2->place : last;
+    const std::uint64_t place1 = place_of(row1, sorting.active);
+    const std::uint64_t place2 = place_of(row2, false);
     return place1 < place2 ? -1 : (place1 > place2 ? 1 : 0);
 }
 
