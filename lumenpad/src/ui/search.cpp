@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
 #include <vector>
 
 namespace lumenpad {
@@ -44,27 +45,20 @@ void scroll_to_row(GtkListBox* list, GtkListBoxRow* row) {
     }
 }
 
-// While an edit re-sorts the list: the list places one row after another,
-// comparing each with a row at a time until its place is found, so the place
-// of the row being placed is looked up once. Nothing else changes meanwhile.
-struct Sorting {
-    bool active = false;
-    GtkListBoxRow* row = nullptr;
-    std::uint64_t place = 0;
-};
-Sorting sorting;
+// While an edit re-sorts the list, the places it compares, by row: the sort
+// compares each row about log2(n) times, and this is cheaper to look up than
+// the row's data.
+using PlaceTable = std::unordered_map<const GtkListBoxRow*, std::uint32_t>;
+const PlaceTable* sorting_places = nullptr;
 
-std::uint64_t place_of(GtkListBoxRow* row, bool remember) {
-    if (remember && row == sorting.row) {
-        return sorting.place;
+std::uint64_t place_of(GtkListBoxRow* row) {
+    constexpr auto last = std::numeric_limits<std::uint64_t>::max();
+    if (sorting_places != nullptr) {
+        const auto found = sorting_places->find(row);
+        return found != sorting_places->end() ? found->second : last;
     }
     const RowEntry* entry = row_data(row);
-    const std::uint64_t place = entry != nullptr ? entry->place : std::numeric_limits<std::uint64_t>::max();
-    if (remember) {
-        sorting.row = row;
-        sorting.place = place;
-    }
-    return place;
+    return entry != nullptr ? entry->place : last;
 }
 
 }  // namespace
@@ -91,6 +85,7 @@ void filter_rows(GtkEditable* field, FilterData* data) {
     state.lowered_query = lower(state.current_query);
     ++state.query_generation;
 
+    std::vector<GtkListBoxRow*> rows;
     std::vector<RowEntry*> entries;
     std::vector<std::optional<MatchTier>> tiers;
     // The list keeps its child widgets in the order of its rows.
@@ -99,7 +94,8 @@ void filter_rows(GtkEditable* field, FilterData* data) {
         if (!GTK_IS_LIST_BOX_ROW(child)) {
             continue;
         }
-        RowEntry* entry = row_data(GTK_LIST_BOX_ROW(child));
+        rows.push_back(GTK_LIST_BOX_ROW(child));
+        RowEntry* entry = row_data(rows.back());
         entries.push_back(entry);
         tiers.push_back(entry != nullptr
                             ? match_tier(state.current_query, state.lowered_query, entry->entry, entry->keys)
@@ -145,9 +141,16 @@ void filter_rows(GtkEditable* field, FilterData* data) {
             row.place = static_cast<std::uint32_t>(place);
         }
         if (order_changed) {
-            sorting = {true, nullptr, 0};
+            PlaceTable places;
+            places.reserve(rows.size());
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                if (entries[i] != nullptr) {
+                    places.emplace(rows[i], entries[i]->place);
+                }
+            }
+            sorting_places = &places;
             gtk_list_box_invalidate_sort(data->list);
-            sorting = {};
+            sorting_places = nullptr;
         }
     }
 
@@ -173,8 +176,8 @@ int compare_rows(RowEntry& row1, RowEntry& row2, const LauncherState& state) {
 }
 
 int compare_row_places(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer) {
-    const std::uint64_t place1 = place_of(row1, sorting.active);
-    const std::uint64_t place2 = place_of(row2, false);
+    const std::uint64_t place1 = place_of(row1);
+    const std::uint64_t place2 = place_of(row2);
     return place1 < place2 ? -1 : (place1 > place2 ? 1 : 0);
 }
 
