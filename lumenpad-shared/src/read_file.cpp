@@ -4,12 +4,17 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
 namespace lumenpad {
+
+bool owned_by_us(const struct stat& st) {
+    return st.st_uid == ::geteuid();
+}
 
 UniqueFd open_regular_file(const std::string& path, int& error) {
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.

@@ -5,11 +5,17 @@
 
 #include "lumenpad-shared/unique_fd.hpp"
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
 
 namespace lumenpad {
+
+// Whether the file belongs to the user the program runs as (its effective
+// uid): where others can leave files, only such a file is trusted or replaced.
+bool owned_by_us(const struct stat& st);
 
 // Larger files count as unreadable (EFBIG).
 inline constexpr size_t max_file_size = 16 * 1024 * 1024;

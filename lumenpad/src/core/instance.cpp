@@ -22,10 +22,6 @@ namespace {
 
 // The pid file may lie in the shared /tmp, where anyone can plant a file or a
 // link under its name: only what belongs to us is read, written or stopped.
-bool owned_by_us(const struct stat& st) {
-    return st.st_uid == ::geteuid();
-}
-
 std::optional<std::uint32_t> read_pid_file(const std::string& path) {
     int error = 0;
     const UniqueFd fd = open_regular_file(path, error);

@@ -31,10 +31,6 @@ struct Place {
     std::optional<mode_t> mode;
 };
 
-bool owned_by_us(const struct stat& st) {
-    return st.st_uid == ::geteuid();
-}
-
 // "a/b/c" gives "a/b/" and "c"; a bare name lies in ".".
 std::pair<std::string, std::string> split_path(std::string_view path) {
     const auto slash = path.rfind('/');
