@@ -3,10 +3,9 @@ manifest.json names for its icon name, and the icon theme's image otherwise."""
 
 import json
 import os
-import struct
 import unittest
-import zlib
 
+from home_tree import write_png
 from launcher import LauncherTestCase
 from sway_session import BACKGROUND
 
@@ -23,20 +22,6 @@ ICON_PIXELS = 32 * 32
 ICONS_AREA = (352, 182, 404, 274)
 # Under the second row, past the panel's shadow, the panel has ended.
 BELOW_ROWS = (640, 340)
-
-
-def write_png(path, rgb, size=32):
-    """A solid-colour RGB PNG."""
-
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-
-    raw = b"".join(b"\0" + bytes(rgb) * size for _ in range(size))
-    header = struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw))
-                + chunk(b"IEND", b""))
 
 
 def count_colour(shot, colour, area):

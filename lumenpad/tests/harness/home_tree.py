@@ -5,6 +5,8 @@ import json
 import os
 import re
 import stat
+import struct
+import zlib
 
 from sway_session import wait_for
 
@@ -29,6 +31,20 @@ sys.exit({exit_code})
 """
 
 SYSTEM_PATH = "/usr/local/bin:/usr/bin:/bin"
+
+
+def write_png(path, rgb, size=32):
+    """A solid-colour RGB PNG."""
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    raw = b"".join(b"\0" + bytes(rgb) * size for _ in range(size))
+    header = struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw))
+                + chunk(b"IEND", b""))
 
 
 def tree_snapshot(root):

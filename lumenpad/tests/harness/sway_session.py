@@ -486,6 +486,17 @@ class SwaySession:
         """Holds (or lets go of) shift, ctrl, alt or super."""
         self._keyboard_command(f"mod {modifier} {'down' if down else 'up'}")
 
+    def hold_key(self, key, down=True):
+        """Holds (or lets go of) the key of an unshifted XKB keysym name; the
+        focused client repeats it while it is held."""
+        self._keyboard_command(f"hold {key} {'down' if down else 'up'}")
+
+    def set_key_repeat(self, rate, delay):
+        """Sets the keyboards' repeat rate (per second) and delay (ms), which
+        clients are told at once."""
+        self.swaymsg("input", "type:keyboard", "repeat_rate", str(rate))
+        self.swaymsg("input", "type:keyboard", "repeat_delay", str(delay))
+
     def _require_keyboard(self):
         if self.keyboard is None:
             raise HarnessError("this session has no keyboard helper (set LUMENPAD_VKBD)")

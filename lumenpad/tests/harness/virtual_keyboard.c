@@ -3,6 +3,9 @@
  *   type TEXT          types TEXT (printable ASCII; other characters fail)
  *   key KEYSYM         presses and releases the key of an XKB keysym name
  *   mod NAME down|up   holds or lets go of shift, ctrl, alt or super
+ *   hold KEYSYM down|up
+ *                      holds or lets go of the key of an XKB keysym name (the
+ *                      client repeats a held key at the seat's repeat rate)
  * It prints "ready" once its keymap is in place, then answers each command
  * with one line: "ok" once the compositor has seen the events, or "error: ..."
  * when it could not be carried out. It stays connected until standard input
@@ -204,6 +207,33 @@ static void press_key(struct Keyboard* keyboard, const char* name) {
     reply("ok");
 }
 
+static void hold_key(struct Keyboard* keyboard, const char* args) {
+    char name[64];
+    char state[8];
+    if (sscanf(args, "%63s %7s", name, state) != 2) {
+        reply_error("usage", "hold KEYSYM down|up");
+        return;
+    }
+    bool down = strcmp(state, "down") == 0;
+    xkb_keysym_t keysym = xkb_keysym_from_name(name, XKB_KEYSYM_NO_FLAGS);
+    struct KeyPosition position;
+    if (keysym == XKB_KEY_NoSymbol || !find_key(keyboard->keymap, keysym, &position) || position.shifted) {
+        reply_error("unknown unshifted key", name);
+        return;
+    }
+    if (!down && strcmp(state, "up") != 0) {
+        reply_error("usage", "hold KEYSYM down|up");
+        return;
+    }
+    zwp_virtual_keyboard_v1_key(keyboard->device, now_ms(), position.keycode - EVDEV_OFFSET,
+                                down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (wl_display_roundtrip(keyboard->display) < 0) {
+        reply_error("compositor", "connection lost");
+        return;
+    }
+    reply("ok");
+}
+
 static void set_mod(struct Keyboard* keyboard, const char* args) {
     static const struct {
         const char* name;
@@ -251,6 +281,8 @@ static void run_command(struct Keyboard* keyboard, char* line) {
         press_key(keyboard, args);
     } else if (strcmp(line, "mod") == 0) {
         set_mod(keyboard, args);
+    } else if (strcmp(line, "hold") == 0) {
+        hold_key(keyboard, args);
     } else {
         reply_error("unknown command", line);
     }
