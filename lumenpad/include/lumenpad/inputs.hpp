@@ -4,6 +4,7 @@
 
 #include "lumenpad/app_entry.hpp"
 #include "lumenpad/history.hpp"
+#include "lumenpad/matching.hpp"
 
 #include <future>
 #include <vector>
@@ -12,11 +13,13 @@ namespace lumenpad {
 
 struct Inputs {
     std::vector<AppEntry> entries;
+    // The entries' lowered keys, in the same order.
+    std::vector<MatchKeys> keys;
     History history;
 };
 
 // Reads the configuration, the active workspace, the history, the manifest
-// and the catalogue, in that order, and sorts the catalogue.
+// and the catalogue, in that order, sorts the catalogue and lowers its keys.
 Inputs gather_inputs();
 
 // gather_inputs() on a thread of its own, so the files are read while GTK

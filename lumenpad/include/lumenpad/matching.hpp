@@ -24,6 +24,8 @@ struct MatchKeys {
     std::string wm_class;  // lower(startup_wm_class), empty when absent
 };
 MatchKeys match_keys(const AppEntry& entry);
+// The keys of every entry, in the same order.
+std::vector<MatchKeys> catalogue_keys(const std::vector<AppEntry>& entries);
 
 // Tier of the entry for the visibility rule, or nothing when it does not match.
 std::optional<MatchTier> match_tier(std::string_view query, const AppEntry& entry);

@@ -8,6 +8,7 @@
 #include "lumenpad/matching.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,9 +29,9 @@ bool initial_less(const AppEntry& a, const AppEntry& b, const std::vector<std::s
                   const History& history);
 
 // Stable sort of the catalogue by initial_less, computing each entry's keys
-// once instead of at every comparison.
-void sort_initial(std::vector<AppEntry>& entries, const std::vector<std::string>& lowered_priority,
-                  const History& history);
+// once instead of at every comparison; returns those keys, in the new order.
+std::vector<MatchKeys> sort_initial(std::vector<AppEntry>& entries,
+                                    const std::vector<std::string>& lowered_priority, const History& history);
 
 // Live order for a non-empty query: negative when `a` goes first, positive
 // when `b` does, 0 when tier, count and name key are all equal.
@@ -39,6 +40,14 @@ int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& 
 
 // Name keys compare by their UTF-8 bytes, unsigned.
 int compare_name_keys(std::string_view a, std::string_view b);
+
+// The live order for `query`: the indices of the entries it leaves visible
+// (`keys` holds their lowered keys, `history` their launch counts), in the
+// order the list shows them. While the query is empty that is every entry in
+// the initial order; otherwise tier, launch count and name key decide, and
+// entries equal in all three keep their initial order.
+std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<AppEntry>& entries,
+                                      const std::vector<MatchKeys>& keys, const History& history);
 
 // The list's whole order for one query, as row indices: the shown rows in
 // their given order, with the hidden rows (in their given order) spread

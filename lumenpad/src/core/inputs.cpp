@@ -44,7 +44,7 @@ Inputs gather_inputs() {
     const auto workspace = query_active_workspace();
     const Context* context = select_context(config, workspace.value_or(""));
 
-    Inputs inputs{{}, load_history()};
+    Inputs inputs{{}, {}, load_history()};
     const Manifest manifest = load_manifest();
     inputs.entries = scan_applications();
     apply_manifest(inputs.entries, manifest);
@@ -55,7 +55,7 @@ Inputs gather_inputs() {
             lowered_priority.push_back(lower(term));
         }
     }
-    sort_initial(inputs.entries, lowered_priority, inputs.history);
+    inputs.keys = sort_initial(inputs.entries, lowered_priority, inputs.history);
     return inputs;
 }
 

@@ -36,6 +36,15 @@ MatchKeys match_keys(const AppEntry& entry) {
     return {lower(entry.name), entry.startup_wm_class ? lower(*entry.startup_wm_class) : std::string()};
 }
 
+std::vector<MatchKeys> catalogue_keys(const std::vector<AppEntry>& entries) {
+    std::vector<MatchKeys> keys;
+    keys.reserve(entries.size());
+    for (const AppEntry& entry : entries) {
+        keys.push_back(match_keys(entry));
+    }
+    return keys;
+}
+
 bool fuzzy_subsequence(std::string_view query, std::string_view field) {
     int32_t q = 0;
     int32_t p = 0;

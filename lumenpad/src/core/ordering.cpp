@@ -90,37 +90,37 @@ bool initial_less(const AppEntry& a, const AppEntry& b, const std::vector<std::s
                              lower(b.name));
 }
 
-void sort_initial(std::vector<AppEntry>& entries, const std::vector<std::string>& lowered_priority,
-                  const History& history) {
-    if (entries.size() < 2) {
-        return;
-    }
+std::vector<MatchKeys> sort_initial(std::vector<AppEntry>& entries,
+                                    const std::vector<std::string>& lowered_priority,
+                                    const History& history) {
     struct Key {
         std::optional<size_t> rank;
         std::uint32_t count;
-        std::string name;
     };
+    std::vector<MatchKeys> match = catalogue_keys(entries);
     std::vector<Key> keys;
     keys.reserve(entries.size());
-    for (const auto& entry : entries) {
-        MatchKeys match = match_keys(entry);
-        const auto rank = lowered_priority.empty() ? std::nullopt : rank_of(match, lowered_priority);
-        keys.push_back({rank, launch_count(history, entry.name), std::move(match.name)});
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto rank = lowered_priority.empty() ? std::nullopt : rank_of(match[i], lowered_priority);
+        keys.push_back({rank, launch_count(history, entries[i].name)});
     }
     std::vector<size_t> order(entries.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](size_t i, size_t j) {
-        return initial_less_keys(keys[i].rank, keys[i].count, keys[i].name, keys[j].rank, keys[j].count,
-                                 keys[j].name);
+        return initial_less_keys(keys[i].rank, keys[i].count, match[i].name, keys[j].rank, keys[j].count,
+                                 match[j].name);
     });
     std::vector<AppEntry> sorted;
+    std::vector<MatchKeys> sorted_keys;
     sorted.reserve(entries.size());
+    sorted_keys.reserve(entries.size());
     for (size_t i : order) {
         sorted.push_back(std::move(entries[i]));
+        sorted_keys.push_back(std::move(match[i]));
     }
     entries = std::move(sorted);
+    return sorted_keys;
 }
-
 int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& keys_a, MatchTier tier_b,
                       std::uint32_t count_b, const MatchKeys& keys_b) {
     if (tier_a != tier_b) {
@@ -130,6 +130,50 @@ int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& 
         return count_a > count_b ? -1 : 1;
     }
     return compare_name_keys(keys_a.name, keys_b.name);
+}
+
+std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<AppEntry>& entries,
+                                      const std::vector<MatchKeys>& keys, const History& history) {
+    std::vector<std::uint32_t> order;
+    if (query.empty()) {
+        order.resize(entries.size());
+        std::iota(order.begin(), order.end(), std::uint32_t{0});
+        return order;
+    }
+    // Each entry's tier once; its count only when it is shown.
+    struct Ranked {
+        MatchTier tier;
+        std::uint32_t count;
+        std::uint32_t index;
+    };
+    const std::string lowered_query = lower(query);
+    std::vector<Ranked> matched;
+    std::vector<std::optional<MatchTier>> tiers;
+    for (std::uint32_t i = 0; i < entries.size(); ++i) {
+        if (const auto tier = match_tier(query, lowered_query, entries[i], keys[i])) {
+            matched.push_back({*tier, 0, i});
+            tiers.push_back(tier);
+        }
+    }
+    const std::vector<bool> visible = visible_rows(tiers);
+    std::size_t kept = 0;
+    for (std::size_t m = 0; m < matched.size(); ++m) {
+        if (visible[m]) {
+            matched[kept] = matched[m];
+            matched[kept].count = launch_count(history, entries[matched[m].index].name);
+            ++kept;
+        }
+    }
+    matched.resize(kept);
+    std::sort(matched.begin(), matched.end(), [&](const Ranked& a, const Ranked& b) {
+        const int c = compare_for_query(a.tier, a.count, keys[a.index], b.tier, b.count, keys[b.index]);
+        return c != 0 ? c < 0 : a.index < b.index;
+    });
+    order.reserve(matched.size());
+    for (const Ranked& r : matched) {
+        order.push_back(r.index);
+    }
+    return order;
 }
 
 std::vector<std::size_t> interleave_hidden(const std::vector<std::size_t>& shown,

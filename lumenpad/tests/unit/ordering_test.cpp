@@ -121,6 +121,78 @@ TEST(CompareForQuery, TierFirstThenCountThenName) {
     EXPECT_EQ(cmp(entry("FIREBIRD"), d), 0);
 }
 
+struct LiveOrderCase {
+    const char* what;
+    std::vector<AppEntry> entries;
+    HistoryCounts counts;
+    const char* query;
+    std::vector<std::string> shown;
+};
+
+void PrintTo(const LiveOrderCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+class LiveOrder : public testing::TestWithParam<LiveOrderCase> {};
+
+TEST_P(LiveOrder, ShowsTheVisibleEntriesByTierCountAndName) {
+    const LiveOrderCase& c = GetParam();
+    History history;
+    history.counts = c.counts;
+    std::vector<std::string> shown;
+    for (const std::uint32_t index : live_order(c.query, c.entries, catalogue_keys(c.entries), history)) {
+        shown.push_back(c.entries.at(index).name);
+    }
+    EXPECT_EQ(shown, c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queries, LiveOrder,
+    testing::Values(LiveOrderCase{"empty_query_keeps_the_initial_order",
+                                  {entry("Zeta"), entry("Alpha"), entry("Mid")},
+                                  {{"Alpha", 9}},
+                                  "",
+                                  {"Zeta", "Alpha", "Mid"}},
+                    LiveOrderCase{"tier_then_name",
+                                  {entry("Firebird"), entry("Terminal"), entry("Firefox"), entry("fire")},
+                                  {},
+                                  "fire",
+                                  {"fire", "Firebird", "Firefox"}},
+                    LiveOrderCase{"a_strong_match_hides_the_command_line_match",
+                                  {entry("Terminal"), entry("Shell", std::nullopt, "xterm -e sh")},
+                                  {},
+                                  "term",
+                                  {"Terminal"}},
+                    LiveOrderCase{"only_subsequence_matches_all_shown",
+                                  {entry("Firefox"), entry("Files"), entry("Frfx Tool")},
+                                  {},
+                                  "frx",
+                                  {"Firefox", "Frfx Tool"}},
+                    LiveOrderCase{
+                        "window_class_tier_stays_beside_strong_matches",
+                        {entry("Zed", "alpha-app"), entry("Alpha"), entry("Unrelated", std::nullopt, "alp")},
+                        {},
+                        "alp",
+                        {"Alpha", "Zed"}},
+                    LiveOrderCase{"launch_count_orders_one_tier",
+                                  {entry("Fire A"), entry("Fire B"), entry("Fire C")},
+                                  {{"Fire B", 4}, {"Fire C", 1}},
+                                  "fire",
+                                  {"Fire B", "Fire C", "Fire A"}},
+                    LiveOrderCase{"a_better_tier_beats_any_count",
+                                  {entry("abc"), entry("zab", "ab"), entry("cc")},
+                                  {{"abc", 50}},
+                                  "ab",
+                                  {"zab", "abc"}},
+                    LiveOrderCase{"equal_keys_keep_the_initial_order",
+                                  {entry("Same", "one"), entry("same", "two"), entry("SAME", "three")},
+                                  {},
+                                  "sam",
+                                  {"Same", "same", "SAME"}},
+                    LiveOrderCase{"nothing_matches", {entry("Alpha"), entry("Beta")}, {}, "qqq", {}},
+                    LiveOrderCase{"empty_catalogue", {}, {}, "a", {}}),
+    [](const auto& info) { return std::string(info.param.what); });
+
 // Every row once, the shown ones in their order, hidden runs as short as
 // their number allows, whatever the mix.
 TEST(InterleaveHidden, KeepsShownOrderAndSpreadsHiddenRows) {
