@@ -1,9 +1,10 @@
-// Icon files named by the manifest: a readable image is shown; anything else
-// (special files included, which must neither block nor flood the reader)
-// falls back to the icon name.
-#include "lumenpad/rows.hpp"
+// Icon files named by the manifest: a readable image gives a texture;
+// anything else (special files included, which must neither block nor flood
+// the reader) gives none, and the row falls back to the icon name.
+#include "lumenpad/icon_textures.hpp"
 
 #include "lumenpad-shared/gobject_ptr.hpp"
+#include "lumenpad-test/main_loop.hpp"
 #include "lumenpad-test/temp_dir.hpp"
 
 #include <sys/stat.h>
@@ -59,7 +60,7 @@ protected:
     static void SetUpTestSuite() { gtk_init(); }
 };
 
-TEST_P(IconFiles, ShowTheImageOrFallBackToTheName) {
+TEST_P(IconFiles, GiveAnImageOnlyForAnIconSizedImageFile) {
     const test::TempDir dir;
     const std::string path = GetParam().make(dir);
     if (path.empty()) {
@@ -67,16 +68,9 @@ TEST_P(IconFiles, ShowTheImageOrFallBackToTheName) {
     }
     // A blocked or endless read would stall the run: the alarm ends it.
     ::alarm(20);
-    GtkWidget* image = g_object_ref_sink(make_icon("zq-name", path));
+    const auto texture = load_icon_texture(path);
     ::alarm(0);
-    if (GetParam().shows_file) {
-        EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(image)), GTK_IMAGE_PAINTABLE);
-    } else {
-        ASSERT_EQ(gtk_image_get_storage_type(GTK_IMAGE(image)), GTK_IMAGE_ICON_NAME);
-        EXPECT_STREQ(gtk_image_get_icon_name(GTK_IMAGE(image)), "zq-name");
-    }
-    EXPECT_EQ(gtk_image_get_pixel_size(GTK_IMAGE(image)), 32);
-    g_object_unref(image);
+    EXPECT_EQ(texture != nullptr, GetParam().shows_file);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -125,6 +119,59 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      false}),
     [](const auto& info) { return std::string(info.param.what); });
+
+// The decoding thread: one texture per file, shared by the entries that name
+// it; a texture asked for before it is ready comes with a notice once it is.
+TEST(IconTextureStore, DecodesEachFileOnceAndTellsWhenAskedOnesAreReady) {
+    gtk_init();
+    const test::TempDir dir;
+    std::vector<AppEntry> entries(400);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i].name = "Entry " + std::to_string(i);
+        entries[i].exec = "true";
+        if (i % 4 != 3) {
+            // Pairs of entries share a file; every fourth entry names none.
+            entries[i].icon_path = dir.write("icon" + std::to_string(i / 2) + ".png", png_bytes());
+        }
+    }
+    entries[5].icon_path = dir / "missing.png";
+    int notices = 0;
+    IconTextures textures(entries, [&] { ++notices; });
+
+    // Waiting gives the texture at once, decoded here if need be.
+    const auto first = textures.texture_for(0, true);
+    EXPECT_FALSE(first.pending);
+    ASSERT_NE(first.texture, nullptr);
+    EXPECT_EQ(textures.texture_for(1, true).texture, first.texture);
+    EXPECT_EQ(textures.texture_for(3, true).texture, nullptr);
+    EXPECT_EQ(textures.texture_for(5, true).texture, nullptr);
+
+    // The last file is the thread's last: asked for without waiting, it is
+    // still to come or ready, and each notice is a time to ask again.
+    if (textures.texture_for(398, false).pending) {
+        ASSERT_TRUE(
+            test::wait_until([&] { return notices > 0 && !textures.texture_for(398, false).pending; }));
+    }
+    EXPECT_NE(textures.texture_for(398, false).texture, nullptr);
+}
+
+// Torn down while the thread still decodes: it stops, and no notice comes.
+TEST(IconTextureStore, StopsWhenDestroyedMidway) {
+    gtk_init();
+    const test::TempDir dir;
+    const std::string png = png_bytes(64, 64);
+    std::vector<AppEntry> entries(500);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i].icon_path = dir.write("icon" + std::to_string(i) + ".png", png);
+    }
+    bool noticed = false;
+    {
+        IconTextures textures(entries, [&] { noticed = true; });
+        EXPECT_TRUE(textures.texture_for(499, false).pending);
+    }
+    test::drain_main_loop();
+    EXPECT_FALSE(noticed);
+}
 
 }  // namespace
 }  // namespace lumenpad
