@@ -1,9 +1,7 @@
 // One keystroke in the real launcher window: the search field's handler
-// (filter, re-sort, select) on a GtkListBox of generated rows, alone and
-// together with the frame that shows its result. Needs a Wayland compositor
-// with layer-shell (run it through the harness's with_sway.py).
-#include "lumenpad/row_builder.hpp"
-#include "lumenpad/rows.hpp"
+// (live order, model update, selection) on a list of generated entries,
+// alone and together with the frame that shows its result. Needs a Wayland
+// compositor with layer-shell (run it through the harness's with_sway.py).
 #include "lumenpad/search.hpp"
 #include "lumenpad/theming.hpp"
 #include "lumenpad/window.hpp"
@@ -78,15 +76,14 @@ struct Spent {
 class OpenWindow {
 public:
     explicit OpenWindow(std::size_t rows) {
-        data_.entries = lumenpad::bench::synthetic_catalogue(rows);
         data_.state = std::make_shared<lumenpad::LauncherState>();
-        data_.state->history = lumenpad::bench::synthetic_history(data_.entries);
+        data_.state->entries = lumenpad::bench::synthetic_catalogue(rows);
+        data_.state->history = lumenpad::bench::synthetic_history(data_.state->entries);
         built_ = lumenpad::build_window(bench_application(), data_);
         gtk_window_present(built_.window);
         gtk_widget_grab_focus(GTK_WIDGET(built_.field));
-        // Mapped, complete and drawn before any keystroke is timed.
+        // Mapped and drawn before any keystroke is timed.
         wait_for_frame();
-        lumenpad::finish_row_build(built_.list);
         times_.done = false;
         wait_for_frame();
     }
@@ -156,8 +153,8 @@ double seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-// The handler alone: text stored, every row matched and shown or hidden, the
-// list re-sorted and the best row selected.
+// The handler alone: text stored, every entry matched, the shown ones
+// ordered, the model changed and the best row selected.
 void keystroke_handler(benchmark::State& state) {
     OpenWindow& window = window_of(static_cast<std::size_t>(state.range(0)));
     double cpu_ms = 0;

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     write_pid_file();
 
     auto data = std::make_unique<ActivationData>(
-        ActivationData{{}, std::make_shared<LauncherState>(), start_gathering_inputs()});
+        ActivationData{std::make_shared<LauncherState>(), start_gathering_inputs()});
     // Asked here, not by the application's start-up, which would end the
     // program at once, the other thread still reading.
     if (!gtk_init_check()) {

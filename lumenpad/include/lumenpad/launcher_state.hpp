@@ -1,21 +1,23 @@
-// The mutable state the window's handlers share: the query and the history.
+// The state the window's handlers share: the catalogue, the query and the
+// history.
 #pragma once
 
+#include "lumenpad/app_entry.hpp"
 #include "lumenpad/history.hpp"
+#include "lumenpad/matching.hpp"
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lumenpad {
 
 struct LauncherState {
+    // The catalogue in its initial order, and the entries' lowered keys.
+    std::vector<AppEntry> entries;
+    std::vector<MatchKeys> keys;
     std::string current_query;
-    // lower(current_query), computed once per edit instead of per comparison.
-    std::string lowered_query;
-    // Bumped on every edit so rows can tell whether their cached tier is current.
-    std::uint64_t query_generation = 1;
     History history;
 };
 

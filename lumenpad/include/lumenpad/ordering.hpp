@@ -49,13 +49,4 @@ int compare_name_keys(std::string_view a, std::string_view b);
 std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<AppEntry>& entries,
                                       const std::vector<MatchKeys>& keys, const History& history);
 
-// The list's whole order for one query, as row indices: the shown rows in
-// their given order, with the hidden rows (in their given order) spread
-// evenly over the gaps before, between and after them. GTK's list box walks
-// back from every row to the nearest shown one each time it re-examines its
-// rows, so a run of k hidden rows costs about k*k/2 steps; hidden rows are
-// never on view, so where they sit changes nothing the user sees.
-std::vector<std::size_t> interleave_hidden(const std::vector<std::size_t>& shown,
-                                           const std::vector<std::size_t>& hidden);
-
 }  // namespace lumenpad

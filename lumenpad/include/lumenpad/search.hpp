@@ -1,9 +1,10 @@
-// The launcher's behaviour while open: filtering on every edit, the list's
-// sort function, the five keys of the window's key controller, activation.
+// The launcher's behaviour while open: the live order on every edit, the
+// five keys of the window's key controller, activation.
 #pragma once
 
 #include "lumenpad/app_entry.hpp"
 #include "lumenpad/launcher_state.hpp"
+#include "lumenpad/result_list.hpp"
 #include "lumenpad/rows.hpp"
 
 #include <gtk/gtk.h>
@@ -12,40 +13,35 @@
 
 namespace lumenpad {
 
-struct FilterData {
-    std::shared_ptr<LauncherState> state;
-    GtkListBox* list;
-};
-
-struct KeyData {
+// What the handlers act on: the shared state and the list's model, its
+// selection, its view and its rows.
+struct ListData {
     std::shared_ptr<LauncherState> state;
     CloseLauncher close_launcher;
-    GtkListBox* list;
+    LumenpadResultList* results;
+    GtkSingleSelection* selection;
+    GtkListView* list;
+    RowSource* rows;
 };
 
-// "changed" of the search field.
-void filter_rows(GtkEditable* field, FilterData* data);
-
-// The order of two rows under the current query: the initial order while
-// the query is empty, otherwise tier, launch count and lowered name.
-int compare_rows(RowEntry& row1, RowEntry& row2, const LauncherState& state);
-
-// The list's sort function: the places that the last edit gave the rows.
-// Rows without an entry go last.
-int compare_row_places(GtkListBoxRow* row1, GtkListBoxRow* row2, gpointer data);
+// "changed" of the search field: the list shows the query's live order with
+// its first row selected and on view; nothing is selected when it is empty.
+void filter_rows(GtkEditable* field, ListData* data);
 
 // "key-pressed" of the window's capture-phase key controller.
 gboolean on_key_pressed(GtkEventControllerKey* controller, guint keyval, guint keycode,
-                        GdkModifierType modifiers, KeyData* data);
+                        GdkModifierType modifiers, ListData* data);
 
-// "row-activated" of the list.
-void on_row_activated(GtkListBox* list, GtkListBoxRow* row, KeyData* data);
+// "activate" of the list: the row at `position` is started.
+void on_row_activated(GtkListView* list, guint position, ListData* data);
+
+// "released" of the list's click gesture: a single click starts the row.
+void on_row_clicked(GtkGestureClick* gesture, int presses, double x, double y, ListData* data);
 
 // Counts the launch, saves the history, starts the command, closes.
 void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher);
 
-// Selects the first row on view from index `from` on, stepping by `step`
-// (1 or -1), and returns it; nothing when it reaches either end first.
-GtkListBoxRow* select_first_shown(GtkListBox* list, int from, int step);
+// The entry of the row at `position`, if any.
+const AppEntry* entry_at(const ListData& data, guint position);
 
 }  // namespace lumenpad

@@ -2,23 +2,22 @@
 // one centred column (search field above the list), built on "activate".
 #pragma once
 
-#include "lumenpad/app_entry.hpp"
 #include "lumenpad/inputs.hpp"
 #include "lumenpad/launcher_state.hpp"
+#include "lumenpad/result_list.hpp"
+#include "lumenpad/rows.hpp"
 
 #include <gtk/gtk.h>
 
 #include <future>
 #include <memory>
-#include <vector>
 
 namespace lumenpad {
 
-// What start-up hands the "activate" handler: the sorted entries and the
-// shared state (an empty query and the loaded history), or, while they are
-// still being gathered, the inputs that will become them.
+// What start-up hands the "activate" handler: the shared state (an empty
+// query), and the inputs that will fill it while they are still being
+// gathered.
 struct ActivationData {
-    std::vector<AppEntry> entries;
     std::shared_ptr<LauncherState> state;
     std::future<Inputs> inputs{};
 };
@@ -27,12 +26,15 @@ struct ActivationData {
 void on_activate(GtkApplication* application, ActivationData* data);
 
 // Builds the window without presenting it (the widget tests drive it); waits
-// for the inputs still being gathered, if any, just before the rows.
+// for the inputs still being gathered, if any, just before the list.
 struct LauncherWindow {
     GtkWindow* window;
     GtkBox* column;
     GtkEditable* field;
-    GtkListBox* list;
+    GtkListView* list;
+    GtkSingleSelection* selection;
+    LumenpadResultList* results;
+    RowSource* rows;
     CloseLauncher close_launcher;
 };
 LauncherWindow build_window(GtkApplication* application, ActivationData& data);

@@ -12,7 +12,7 @@ std::string launcher_stylesheet(const oriel::Palette& palette) {
     const std::string_view accent = palette.color4;
 
     // GTK 4 names the search field's node "entry" (with the class "search")
-    // and the list's node "list".
+    // and the list's node "listview".
     std::string css = "window { background-color: transparent; }";
     css += ".launcher-bg { background-color: ";
     css += panel;
@@ -26,7 +26,7 @@ std::string launcher_stylesheet(const oriel::Palette& palette) {
     css += "; caret-color: ";
     css += accent;
     css += ";border: none; outline: none; box-shadow: none;padding: 12px 16px; border-radius: 6px 6px 0 0; }";
-    css += "list { background-color: transparent; padding: 4px; }";
+    css += "listview { background-color: transparent; padding: 4px; }";
     css += "row { padding: 8px 12px; color: ";
     css += on_bg;
     css += "; background-color: transparent;border-radius: 6px; }";

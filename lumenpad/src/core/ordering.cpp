@@ -176,24 +176,4 @@ std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<
     return order;
 }
 
-std::vector<std::size_t> interleave_hidden(const std::vector<std::size_t>& shown,
-                                           const std::vector<std::size_t>& hidden) {
-    std::vector<std::size_t> order;
-    order.reserve(shown.size() + hidden.size());
-    const std::size_t gaps = shown.size() + 1;
-    std::size_t next_hidden = 0;
-    for (std::size_t gap = 0; gap < gaps; ++gap) {
-        // Hidden rows up to the gap's share of them, rounded so the shares
-        // differ by one at most and add up to all of them.
-        const std::size_t until = hidden.size() * (gap + 1) / gaps;
-        for (; next_hidden < until; ++next_hidden) {
-            order.push_back(hidden[next_hidden]);
-        }
-        if (gap < shown.size()) {
-            order.push_back(shown[gap]);
-        }
-    }
-    return order;
-}
-
 }  // namespace lumenpad

@@ -1,189 +1,284 @@
 #include "lumenpad/rows.hpp"
 
-#include "lumenpad-shared/gobject_ptr.hpp"
-#include "lumenpad-shared/read_file.hpp"
+#include "oriel-theme/css_compat.hpp"
 
 #include <algorithm>
-#include <string_view>
+#include <cmath>
 
 namespace lumenpad {
 
 namespace {
 
-// Quarks, so the sort function's look-ups skip interning the key names.
-GQuark entry_quark() {
-    static const GQuark quark = g_quark_from_static_string("entry");
-    return quark;
-}
-
-GQuark initial_order_quark() {
-    static const GQuark quark = g_quark_from_static_string("initial_order");
-    return quark;
-}
 constexpr int icon_size = 32;
 
-// Far above any real icon; a bigger file or image is not one. A small file
-// can declare a huge image, which decoding would allocate and fill whole.
-constexpr size_t max_icon_file_size = 4 * 1024 * 1024;
-constexpr int max_icon_side = 2048;
+// Rows per view before the list has been laid out: as many as its height
+// holds of rows no taller than their icons.
+constexpr guint default_view_rows = list_max_height / icon_size + 1;
 
-struct DeclaredSize {
-    int width = 0;
-    int height = 0;
+// A row's content widgets, kept on its box.
+struct RowWidgets {
+    GtkListItem* item;
+    GtkWidget* box;
+    GtkImage* icon;
+    GtkLabel* name;
+    GtkLabel* wm_class;
+    // Shows the theme icon until its image file is decoded.
+    bool icon_pending = false;
 };
 
-void on_size_prepared(GdkPixbufLoader* loader, int width, int height, gpointer data) {
-    auto* size = static_cast<DeclaredSize*>(data);
-    size->width = width;
-    size->height = height;
-    gdk_pixbuf_loader_set_size(loader, 0, 0);
+GQuark row_quark() {
+    static const GQuark quark = g_quark_from_static_string("lumenpad-row");
+    return quark;
 }
 
-// GTK decodes these formats itself, recognised by their first bytes; it hands
-// any other to the image loaders, which recognise it through the MIME
-// database. The size check does the same, so it needs that database no more
-// than GTK does.
-GObjectPtr<GdkPixbufLoader> loader_for(std::string_view data) {
-    using namespace std::string_view_literals;
-    const char* type = nullptr;
-    if (data.starts_with("\x89PNG\r\n\x1a\n"sv)) {
-        type = "png";
-    } else if (data.starts_with("\xFF\xD8\xFF"sv)) {
-        type = "jpeg";
-    } else if (data.starts_with("II*\0"sv) || data.starts_with("MM\0*"sv)) {
-        type = "tiff";
-    }
-    return adopt(type != nullptr ? gdk_pixbuf_loader_new_with_type(type, nullptr) : gdk_pixbuf_loader_new());
+RowWidgets* row_widgets(GtkWidget* box) {
+    return box != nullptr ? static_cast<RowWidgets*>(g_object_get_qdata(G_OBJECT(box), row_quark()))
+                          : nullptr;
 }
 
-// The size the image declares, read as gdk_pixbuf_get_file_info does: asking
-// the loader for a 0x0 image makes it stop after the header.
-bool declares_icon_size(std::string_view data) {
-    const auto loader = loader_for(data);
-    if (!loader) {
-        return false;
-    }
-    DeclaredSize size;
-    const gulong handler =
-        g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(on_size_prepared), &size);
-    // Small pieces, no more once the header is read: the loader would go on
-    // inflating the rest, which for a decompression bomb takes seconds.
-    constexpr size_t piece = 4096;
-    for (size_t at = 0; at < data.size() && size.width == 0; at += piece) {
-        GErrorOut error;
-        const bool written =
-            gdk_pixbuf_loader_write(loader.get(), reinterpret_cast<const guchar*>(data.data() + at),
-                                    std::min(piece, data.size() - at), error.out());
-        if (!written) {
-            break;
-        }
-    }
-    // Reports the stop as an error.
-    GErrorOut closed;
-    gdk_pixbuf_loader_close(loader.get(), closed.out());
-    g_signal_handler_disconnect(loader.get(), handler);
-    return size.width > 0 && size.height > 0 && size.width <= max_icon_side && size.height <= max_icon_side;
+RowWidgets* row_widgets(GtkListItem* item) {
+    return row_widgets(gtk_list_item_get_child(item));
 }
 
-// Read like every other file we are given (a FIFO or device must not block or
-// flood us), then decoded from the bytes.
-GObjectPtr<GdkTexture> load_icon_file(const std::string& path) {
-    int read_error = 0;
-    auto data = read_file(path, read_error, max_icon_file_size);
-    if (!data) {
+const AppEntry* bound_entry(const RowSource& source, GtkListItem* item, std::uint32_t* index) {
+    if (gtk_list_item_get_item(item) == nullptr) {
         return nullptr;
     }
-    if (!declares_icon_size(*data)) {
+    const std::uint32_t* at = result_at(source.results, gtk_list_item_get_position(item));
+    if (at == nullptr || *at >= source.entries->size()) {
         return nullptr;
     }
-    auto* owned = new std::string(std::move(*data));
-    GBytes* bytes = g_bytes_new_with_free_func(
-        owned->data(), owned->size(), [](gpointer p) { delete static_cast<std::string*>(p); }, owned);
-    GErrorOut error;
-    auto texture = adopt(gdk_texture_new_from_bytes(bytes, error.out()));
-    g_bytes_unref(bytes);
-    return texture;
+    *index = *at;
+    return &(*source.entries)[*at];
 }
 
-}  // namespace
+bool is_near(const RowSource& source, guint position) {
+    return position >= source.near_first && position <= source.near_last;
+}
 
-GtkWidget* make_icon(const std::string& icon, const std::optional<std::string>& icon_path) {
-    if (icon_path) {
-        if (auto texture = load_icon_file(*icon_path)) {
-            GtkWidget* image = gtk_image_new();
-            gtk_image_set_from_paintable(GTK_IMAGE(image), GDK_PAINTABLE(texture.get()));
-            gtk_image_set_pixel_size(GTK_IMAGE(image), icon_size);
-            return image;
-        }
+void show_icon(RowWidgets& row, const RowSource& source, const AppEntry& entry, std::uint32_t index,
+               bool wait) {
+    const IconTextures::Lookup image = source.icons->texture_for(index, wait);
+    row.icon_pending = image.pending;
+    if (image.texture != nullptr) {
+        gtk_image_set_from_paintable(row.icon, GDK_PAINTABLE(image.texture));
+    } else {
+        gtk_image_set_from_icon_name(row.icon, icon_name_for(entry).c_str());
     }
-    GtkWidget* image = gtk_image_new_from_icon_name(icon.empty() ? "application-x-executable" : icon.c_str());
-    gtk_image_set_pixel_size(GTK_IMAGE(image), icon_size);
-    return image;
 }
 
-GtkWidget* make_row(const AppEntry& entry) {
-    GtkWidget* row = gtk_list_box_row_new();
+void show_entry(RowWidgets& row, const RowSource& source) {
+    std::uint32_t index = 0;
+    const AppEntry* entry = bound_entry(source, row.item, &index);
+    if (entry == nullptr) {
+        return;
+    }
+    const guint position = gtk_list_item_get_position(row.item);
+    show_icon(row, source, *entry, index, position >= source.view_first && position <= source.view_last);
+    gtk_label_set_text(row.name, entry->name.c_str());
+    gtk_label_set_text(row.wm_class, entry->startup_wm_class ? entry->startup_wm_class->c_str() : "");
+    gtk_widget_set_visible(GTK_WIDGET(row.wm_class), entry->startup_wm_class.has_value());
+}
+
+// Makes the row's box and content, and shows its entry in them.
+void fill_row(GtkListItem* item, const RowSource& source) {
+    if (gtk_list_item_get_child(item) != nullptr || gtk_list_item_get_item(item) == nullptr) {
+        return;
+    }
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
     gtk_widget_set_margin_start(box, 6);
     gtk_widget_set_margin_end(box, 6);
     gtk_widget_set_valign(box, GTK_ALIGN_CENTER);
 
-    gtk_box_append(GTK_BOX(box), make_icon(entry.icon, entry.icon_path));
+    GtkWidget* icon = gtk_image_new();
+    gtk_image_set_pixel_size(GTK_IMAGE(icon), icon_size);
+    gtk_box_append(GTK_BOX(box), icon);
 
-    GtkWidget* name = gtk_label_new(entry.name.c_str());
+    GtkWidget* name = gtk_label_new(nullptr);
     gtk_widget_add_css_class(name, "app-name");
     gtk_label_set_xalign(GTK_LABEL(name), 0.0F);
     gtk_widget_set_hexpand(name, TRUE);
     gtk_label_set_ellipsize(GTK_LABEL(name), PANGO_ELLIPSIZE_END);
     gtk_box_append(GTK_BOX(box), name);
 
-    if (entry.startup_wm_class) {
-        GtkWidget* wm_class = gtk_label_new(entry.startup_wm_class->c_str());
-        gtk_widget_add_css_class(wm_class, "app-muted");
-        gtk_label_set_xalign(GTK_LABEL(wm_class), 1.0F);
-        gtk_box_append(GTK_BOX(box), wm_class);
+    GtkWidget* wm_class = gtk_label_new(nullptr);
+    gtk_widget_add_css_class(wm_class, "app-muted");
+    gtk_label_set_xalign(GTK_LABEL(wm_class), 1.0F);
+    gtk_box_append(GTK_BOX(box), wm_class);
+
+    auto* row = new RowWidgets{item, box, GTK_IMAGE(icon), GTK_LABEL(name), GTK_LABEL(wm_class)};
+    g_object_set_qdata_full(G_OBJECT(box), row_quark(), row,
+                            [](gpointer p) { delete static_cast<RowWidgets*>(p); });
+    gtk_list_item_set_child(item, box);
+    show_entry(*row, source);
+}
+
+void load_empty_row_style(const RowSource& source) {
+    oriel::load_css_text(source.empty_row_style.get(),
+                         "listview > row { min-height: " +
+                             std::to_string(std::max(icon_size, source.content_height)) + "px; }");
+}
+
+void setup_row(GtkSignalListItemFactory*, GtkListItem* item, gpointer data) {
+    static_cast<RowSource*>(data)->rows.insert(item);
+}
+
+void teardown_row(GtkSignalListItemFactory*, GtkListItem* item, gpointer data) {
+    static_cast<RowSource*>(data)->rows.erase(item);
+}
+
+void bind_row(GtkSignalListItemFactory*, GtkListItem* item, gpointer data) {
+    const auto& source = *static_cast<const RowSource*>(data);
+    if (RowWidgets* row = row_widgets(item)) {
+        show_entry(*row, source);
+    } else if (is_near(source, gtk_list_item_get_position(item))) {
+        fill_row(item, source);
     }
-
-    gtk_list_box_row_set_child(GTK_LIST_BOX_ROW(row), box);
-    return row;
 }
 
-void attach_row_data(GtkListBoxRow* row, const AppEntry& entry, std::uint32_t initial_order) {
-    auto* data = new RowEntry{entry, match_keys(entry), initial_order};
-    data->place = initial_order;
-    g_object_set_qdata_full(G_OBJECT(row), entry_quark(), data,
-                            [](gpointer p) { delete static_cast<RowEntry*>(p); });
-    auto* order = g_new(guint32, 1);
-    *order = initial_order;
-    g_object_set_qdata_full(G_OBJECT(row), initial_order_quark(), order, g_free);
+void unbind_row(GtkSignalListItemFactory*, GtkListItem* item, gpointer) {
+    if (RowWidgets* row = row_widgets(item)) {
+        gtk_image_clear(row->icon);
+        row->icon_pending = false;
+    }
 }
 
-RowEntry* row_data(GtkListBoxRow* row) {
-    return static_cast<RowEntry*>(g_object_get_qdata(G_OBJECT(row), entry_quark()));
+// Learns, from the rows laid out with content, the height of a row and of
+// its content; empty rows take the content's height from then on.
+void learn_heights(GtkListView* list, RowSource& source) {
+    int row_height = 0;
+    int content_height = 0;
+    for (GtkListItem* item : source.rows) {
+        const RowWidgets* row = row_widgets(item);
+        graphene_rect_t bounds;
+        GtkWidget* row_widget = row != nullptr ? gtk_widget_get_parent(row->box) : nullptr;
+        // Rows far out of view are not laid out and have no height.
+        if (row_widget != nullptr && gtk_widget_compute_bounds(row_widget, GTK_WIDGET(list), &bounds) &&
+            bounds.size.height > 0) {
+            row_height = std::max(row_height, static_cast<int>(std::lround(bounds.size.height)));
+            content_height = std::max(content_height, gtk_widget_get_height(row->box));
+        }
+    }
+    if (row_height > 0) {
+        source.row_height = row_height;
+    }
+    if (content_height > std::max(icon_size, source.content_height)) {
+        source.content_height = content_height;
+        load_empty_row_style(source);
+    }
 }
 
-std::optional<AppEntry> row_entry(GtkListBoxRow* row) {
-    if (const RowEntry* data = row_data(row)) {
-        return data->entry;
+guint view_rows(GtkListView* list, int row_height) {
+    GtkAdjustment* adjustment = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(list));
+    const double page = adjustment != nullptr ? gtk_adjustment_get_page_size(adjustment) : 0;
+    if (row_height <= 0 || page <= 0) {
+        return default_view_rows;
+    }
+    return static_cast<guint>(std::ceil(page / row_height)) + 1;
+}
+
+guint before(guint position, guint rows) {
+    return position > rows ? position - rows : 0;
+}
+
+// Fills the rows in [first, last] and a view's worth before and after them.
+void fill_range(RowSource& source, guint first, guint last, guint margin) {
+    source.view_first = first;
+    source.view_last = last;
+    source.near_first = before(first, margin);
+    source.near_last = last + margin;
+    // Filling adds no row; the set only changes when the list's do.
+    for (GtkListItem* item : source.rows) {
+        if (is_near(source, gtk_list_item_get_position(item))) {
+            fill_row(item, source);
+        }
+    }
+}
+
+}  // namespace
+
+std::string icon_name_for(const AppEntry& entry) {
+    return entry.icon.empty() ? "application-x-executable" : entry.icon;
+}
+
+GtkListItemFactory* row_factory(RowSource& source, GdkDisplay* display) {
+    // The first frame shows the list from its top; rows further down are
+    // filled once keys or the pointer move the view.
+    source.view_last = default_view_rows;
+    source.near_last = default_view_rows;
+    source.empty_row_style = adopt(gtk_css_provider_new());
+    load_empty_row_style(source);
+    gtk_style_context_add_provider_for_display(display, GTK_STYLE_PROVIDER(source.empty_row_style.get()),
+                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+
+    GtkListItemFactory* factory = gtk_signal_list_item_factory_new();
+    g_signal_connect(factory, "setup", G_CALLBACK(setup_row), &source);
+    g_signal_connect(factory, "bind", G_CALLBACK(bind_row), &source);
+    g_signal_connect(factory, "unbind", G_CALLBACK(unbind_row), nullptr);
+    g_signal_connect(factory, "teardown", G_CALLBACK(teardown_row), &source);
+    return factory;
+}
+
+void forget_rows(RowSource& source, GdkDisplay* display) {
+    if (source.empty_row_style) {
+        gtk_style_context_remove_provider_for_display(display,
+                                                      GTK_STYLE_PROVIDER(source.empty_row_style.get()));
+        source.empty_row_style.reset();
+    }
+}
+
+void fill_rows_near(GtkListView* list, RowSource& source, guint position) {
+    learn_heights(list, source);
+    const guint rows = view_rows(list, source.row_height);
+    // The view may end up with the row at its top or at its bottom.
+    fill_range(source, before(position, rows), position + rows, rows);
+}
+
+void fill_rows_on_view(GtkListView* list, RowSource& source) {
+    learn_heights(list, source);
+    GtkAdjustment* adjustment = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(list));
+    if (source.row_height <= 0 || adjustment == nullptr) {
+        return;
+    }
+    const auto top =
+        static_cast<guint>(std::max(0.0, gtk_adjustment_get_value(adjustment)) / source.row_height);
+    const guint rows = view_rows(list, source.row_height);
+    fill_range(source, top, top + rows, rows);
+}
+
+void show_entries_again(RowSource& source, guint first) {
+    for (GtkListItem* item : source.rows) {
+        RowWidgets* row = row_widgets(item);
+        if (row != nullptr && gtk_list_item_get_position(item) >= first) {
+            show_entry(*row, source);
+        }
+    }
+}
+
+void refresh_row_icons(const RowSource& source) {
+    for (GtkListItem* item : source.rows) {
+        RowWidgets* row = row_widgets(item);
+        std::uint32_t index = 0;
+        const AppEntry* entry =
+            row != nullptr && row->icon_pending ? bound_entry(source, item, &index) : nullptr;
+        if (entry != nullptr) {
+            show_icon(*row, source, *entry, index, false);
+        }
+    }
+}
+
+std::optional<guint> row_position_at(GtkListView* list, double x, double y) {
+    for (GtkWidget* widget = gtk_widget_pick(GTK_WIDGET(list), x, y, GTK_PICK_DEFAULT);
+         widget != nullptr && widget != GTK_WIDGET(list); widget = gtk_widget_get_parent(widget)) {
+        if (gtk_widget_get_parent(widget) == GTK_WIDGET(list)) {
+            const RowWidgets* row = row_widgets(gtk_widget_get_first_child(widget));
+            if (row != nullptr && gtk_list_item_get_item(row->item) != nullptr) {
+                return gtk_list_item_get_position(row->item);
+            }
+            return std::nullopt;
+        }
     }
     return std::nullopt;
-}
-
-std::optional<std::uint32_t> row_initial_order(GtkListBoxRow* row) {
-    const auto* order = static_cast<const guint32*>(g_object_get_qdata(G_OBJECT(row), initial_order_quark()));
-    if (order == nullptr) {
-        return std::nullopt;
-    }
-    return *order;
-}
-
-gboolean row_filter(GtkListBoxRow* row, gpointer) {
-    const RowEntry* data = row_data(row);
-    return data != nullptr && data->shown;
-}
-
-bool row_shown(GtkListBoxRow* row) {
-    return gtk_widget_get_visible(GTK_WIDGET(row)) && gtk_widget_get_child_visible(GTK_WIDGET(row));
 }
 
 }  // namespace lumenpad

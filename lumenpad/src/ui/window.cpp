@@ -3,10 +3,9 @@
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/owned_signal.hpp"
 #include "lumenpad/caret_blink.hpp"
+#include "lumenpad/icon_textures.hpp"
 #include "lumenpad/instance.hpp"
-#include "lumenpad/row_builder.hpp"
 #include "lumenpad/rows.hpp"
-#include "lumenpad/rows_on_view.hpp"
 #include "lumenpad/search.hpp"
 #include "lumenpad/theming.hpp"
 
@@ -18,7 +17,6 @@ namespace {
 
 constexpr int column_width = 600;
 constexpr int column_top = 120;
-constexpr int list_max_height = 480;
 
 struct ClickData {
     GtkWidget* column;
@@ -38,6 +36,70 @@ void on_click_pressed(GtkGestureClick*, int, double x, double y, ClickData* data
 
 void on_destroy(GtkWidget*, gpointer) {
     remove_pid_file();
+}
+
+// What the rows show, with the list: the list's own data, freed after its
+// rows are gone.
+struct ListRows {
+    ListRows(std::shared_ptr<const LauncherState> shown, LumenpadResultList* results)
+        : state(std::move(shown)), icons(state->entries, [this] { refresh_row_icons(source); }) {
+        source.entries = &state->entries;
+        source.results = results;
+        source.icons = &icons;
+    }
+    ListRows(const ListRows&) = delete;
+    ListRows& operator=(const ListRows&) = delete;
+    ~ListRows() { forget_rows(source, gdk_display_get_default()); }
+
+    std::shared_ptr<const LauncherState> state;
+    IconTextures icons;
+    RowSource source{};
+};
+
+GQuark rows_quark() {
+    static const GQuark quark = g_quark_from_static_string("lumenpad-list-rows");
+    return quark;
+}
+
+ListRows* rows_of(GtkListView* list) {
+    return static_cast<ListRows*>(g_object_get_qdata(G_OBJECT(list), rows_quark()));
+}
+
+// Scrolling by other means than the keys (the pointer, the scroll bar) brings
+// rows on view without the handlers' knowing where.
+void on_list_scrolled(GtkAdjustment*, GtkListView* list) {
+    fill_rows_on_view(list, rows_of(list)->source);
+}
+
+// Takes the gathered inputs, if they are still to come.
+void take_inputs(ActivationData& data) {
+    LauncherState& state = *data.state;
+    if (data.inputs.valid()) {
+        Inputs inputs = data.inputs.get();
+        state.entries = std::move(inputs.entries);
+        state.keys = std::move(inputs.keys);
+        state.history = std::move(inputs.history);
+    }
+    if (state.keys.size() != state.entries.size()) {
+        state.keys = catalogue_keys(state.entries);
+    }
+}
+
+GtkListView* make_list(const std::shared_ptr<LauncherState>& state, LumenpadResultList* results,
+                       GtkSingleSelection** selection) {
+    // The edits select the rows themselves.
+    *selection = gtk_single_selection_new(G_LIST_MODEL(g_object_ref(results)));
+    gtk_single_selection_set_autoselect(*selection, FALSE);
+    gtk_single_selection_set_can_unselect(*selection, TRUE);
+    if (!state->entries.empty()) {
+        gtk_single_selection_set_selected(*selection, 0);
+    }
+    auto* rows = new ListRows(state, results);
+    GtkWidget* list = gtk_list_view_new(GTK_SELECTION_MODEL(*selection),
+                                        row_factory(rows->source, gdk_display_get_default()));
+    g_object_set_qdata_full(G_OBJECT(list), rows_quark(), rows,
+                            [](gpointer p) { delete static_cast<ListRows*>(p); });
+    return GTK_LIST_VIEW(list);
 }
 
 void setup_layer_surface(GtkWindow* window) {
@@ -89,36 +151,33 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
     gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scrolled), list_max_height);
     gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scrolled), TRUE);
 
-    GtkWidget* list = gtk_list_box_new();
-    gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_BROWSE);
-    paint_rows_on_view_only(GTK_LIST_BOX(list));
-    // As late as can be: the rows are the first thing that needs them.
-    if (data.inputs.valid()) {
-        Inputs inputs = data.inputs.get();
-        data.entries = std::move(inputs.entries);
-        data.state->history = std::move(inputs.history);
-    }
-    start_row_build(GTK_LIST_BOX(list), data.entries);
-    gtk_list_box_set_sort_func(GTK_LIST_BOX(list), compare_row_places, nullptr, nullptr);
-    gtk_list_box_set_filter_func(GTK_LIST_BOX(list), row_filter, nullptr, nullptr);
-    if (GtkListBoxRow* first = gtk_list_box_get_row_at_index(GTK_LIST_BOX(list), 0)) {
-        gtk_list_box_select_row(GTK_LIST_BOX(list), first);
-    }
+    // As late as can be: the list is the first thing that needs them.
+    take_inputs(data);
+    LumenpadResultList* results = result_list_new(data.state->entries.size());
+    GtkSingleSelection* selection = nullptr;
+    GtkListView* list = make_list(data.state, results, &selection);
+    g_object_unref(results);
 
-    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scrolled), list);
+    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scrolled), GTK_WIDGET(list));
+    g_signal_connect_object(gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(list)), "value-changed",
+                            G_CALLBACK(on_list_scrolled), list, GConnectFlags{});
     gtk_box_append(GTK_BOX(column), scrolled);
     gtk_window_set_child(GTK_WINDOW(window), column);
 
-    connect_owned(field, "changed", filter_rows, new FilterData{data.state, GTK_LIST_BOX(list)});
+    const auto list_data = [&] {
+        return new ListData{data.state, close_launcher, results, selection, list, &rows_of(list)->source};
+    };
+    connect_owned(field, "changed", filter_rows, list_data());
 
     GtkEventController* keys = gtk_event_controller_key_new();
     gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_CAPTURE);
-    connect_owned(keys, "key-pressed", on_key_pressed,
-                  new KeyData{data.state, close_launcher, GTK_LIST_BOX(list)});
+    connect_owned(keys, "key-pressed", on_key_pressed, list_data());
     gtk_widget_add_controller(window, keys);
 
-    connect_owned(list, "row-activated", on_row_activated,
-                  new KeyData{data.state, close_launcher, GTK_LIST_BOX(list)});
+    connect_owned(list, "activate", on_row_activated, list_data());
+    GtkGesture* row_click = gtk_gesture_click_new();
+    connect_owned(row_click, "released", on_row_clicked, list_data());
+    gtk_widget_add_controller(GTK_WIDGET(list), GTK_EVENT_CONTROLLER(row_click));
 
     GtkGesture* click = gtk_gesture_click_new();
     connect_owned(click, "pressed", on_click_pressed, new ClickData{column, window, close_launcher});
@@ -126,7 +185,8 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
 
     g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), nullptr);
 
-    return {GTK_WINDOW(window), GTK_BOX(column), GTK_EDITABLE(field), GTK_LIST_BOX(list), close_launcher};
+    return {GTK_WINDOW(window), GTK_BOX(column), GTK_EDITABLE(field),    list,
+            selection,          results,         &rows_of(list)->source, close_launcher};
 }
 
 void on_activate(GtkApplication* application, ActivationData* data) {

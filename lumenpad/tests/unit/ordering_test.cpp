@@ -193,49 +193,5 @@ INSTANTIATE_TEST_SUITE_P(
                     LiveOrderCase{"empty_catalogue", {}, {}, "a", {}}),
     [](const auto& info) { return std::string(info.param.what); });
 
-// Every row once, the shown ones in their order, hidden runs as short as
-// their number allows, whatever the mix.
-TEST(InterleaveHidden, KeepsShownOrderAndSpreadsHiddenRows) {
-    for (std::size_t shown_count : {0U, 1U, 2U, 7U, 50U}) {
-        for (std::size_t hidden_count : {0U, 1U, 3U, 100U, 999U}) {
-            std::vector<std::size_t> shown;
-            std::vector<std::size_t> hidden;
-            // Shown rows in a scrambled order (3 is prime to every count here).
-            for (std::size_t i = 0; i < shown_count; ++i) {
-                shown.push_back((i * 3) % shown_count);
-            }
-            for (std::size_t i = 0; i < hidden_count; ++i) {
-                hidden.push_back(shown_count + i);
-            }
-            const auto order = interleave_hidden(shown, hidden);
-            SCOPED_TRACE(testing::Message() << shown_count << " shown, " << hidden_count << " hidden");
-
-            std::vector<std::size_t> sorted = order;
-            std::sort(sorted.begin(), sorted.end());
-            std::vector<std::size_t> all(shown_count + hidden_count);
-            std::iota(all.begin(), all.end(), std::size_t{0});
-            ASSERT_EQ(sorted, all);
-
-            std::vector<std::size_t> shown_seen;
-            std::vector<std::size_t> hidden_seen;
-            std::size_t run = 0;
-            std::size_t longest_run = 0;
-            for (std::size_t index : order) {
-                if (index < shown_count) {
-                    shown_seen.push_back(index);
-                    run = 0;
-                } else {
-                    hidden_seen.push_back(index);
-                    longest_run = std::max(longest_run, ++run);
-                }
-            }
-            EXPECT_EQ(shown_seen, shown);
-            EXPECT_EQ(hidden_seen, hidden);
-            const std::size_t gaps = shown_count + 1;
-            EXPECT_LE(longest_run, (hidden_count + gaps - 1) / gaps);
-        }
-    }
-}
-
 }  // namespace
 }  // namespace lumenpad

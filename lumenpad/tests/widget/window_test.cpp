@@ -1,9 +1,8 @@
-// The launcher window against a real display: rows, filtering, sorting,
-// selection and the key table, driven through the handlers themselves.
+// The launcher window against a real display: the list and its rows,
+// filtering, sorting, selection and the key table, driven through the
+// handlers themselves.
 #include "lumenpad/window.hpp"
 
-#include "lumenpad/row_builder.hpp"
-#include "lumenpad/rows.hpp"
 #include "lumenpad/search.hpp"
 #include "lumenpad/theming.hpp"
 
@@ -16,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 
 namespace lumenpad {
 namespace {
@@ -45,45 +43,67 @@ std::vector<AppEntry> numbered_entries(int count) {
     return entries;
 }
 
+// The rows the list has made with their content, top to bottom, with what
+// they show. (Rows far from the view are made empty.)
+struct RowWidget {
+    GtkWidget* row;
+    GtkImage* icon;
+    std::string name;
+    std::string wm_class;  // empty when hidden
+};
+
+std::vector<RowWidget> row_widgets(GtkListView* list) {
+    std::vector<RowWidget> rows;
+    for (GtkWidget* row = gtk_widget_get_first_child(GTK_WIDGET(list)); row != nullptr;
+         row = gtk_widget_get_next_sibling(row)) {
+        GtkWidget* box = gtk_widget_get_first_child(row);
+        GtkWidget* icon = box != nullptr ? gtk_widget_get_first_child(box) : nullptr;
+        if (icon == nullptr || !gtk_widget_get_child_visible(row)) {
+            continue;
+        }
+        GtkWidget* name = gtk_widget_get_next_sibling(icon);
+        GtkWidget* wm_class = gtk_widget_get_next_sibling(name);
+        rows.push_back({row, GTK_IMAGE(icon), gtk_label_get_text(GTK_LABEL(name)),
+                        gtk_widget_get_visible(wm_class) ? gtk_label_get_text(GTK_LABEL(wm_class)) : ""});
+    }
+    return rows;
+}
+
+// Whether every row that the list's view shows has its content.
+bool rows_on_view_complete(GtkListView* list) {
+    GtkWidget* scrolled = gtk_widget_get_ancestor(GTK_WIDGET(list), GTK_TYPE_SCROLLED_WINDOW);
+    for (GtkWidget* row = gtk_widget_get_first_child(GTK_WIDGET(list)); row != nullptr;
+         row = gtk_widget_get_next_sibling(row)) {
+        graphene_rect_t bounds;
+        if (!gtk_widget_get_child_visible(row) || !gtk_widget_compute_bounds(row, scrolled, &bounds)) {
+            continue;
+        }
+        const bool on_view =
+            bounds.origin.y + bounds.size.height > 0 && bounds.origin.y < gtk_widget_get_height(scrolled);
+        GtkWidget* box = gtk_widget_get_first_child(row);
+        if (on_view && (box == nullptr || gtk_widget_get_first_child(box) == nullptr)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 class LauncherWindowTest : public testing::Test {
 protected:
     void open(std::vector<AppEntry> entries) {
         build(std::move(entries));
         gtk_window_present(built_.window);
+        ASSERT_TRUE(test::wait_until([&] { return gtk_widget_get_mapped(GTK_WIDGET(built_.list)); }));
         test::drain_main_loop();
-    }
-    // Shows the window and returns once its first frame is painted, with
-    // rows still to come.
-    void open_during_build(std::vector<AppEntry> entries) {
-        build(std::move(entries));
-        gtk_window_present(built_.window);
-        bool painted = false;
-        GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(built_.window));
-        const gulong handler = g_signal_connect_swapped(
-            clock, "after-paint", G_CALLBACK(+[](bool* flag) { *flag = true; }), &painted);
-        ASSERT_TRUE(test::wait_until([&] { return painted; }));
-        g_signal_handler_disconnect(clock, handler);
-        ASSERT_TRUE(row_build_pending(built_.list));
     }
     // Builds the window without showing it.
     void build(std::vector<AppEntry> entries) {
         // Keep the launcher away from the real pid file and history.
         env_.set("XDG_RUNTIME_DIR", dir_.path());
-        data_.entries = std::move(entries);
         data_.state = std::make_shared<LauncherState>();
+        data_.state->entries = std::move(entries);
         data_.state->history.path = dir_ / "history.json";
         built_ = build_window(test_application(), data_);
-    }
-    // Waits until every row has been built.
-    void settle() {
-        ASSERT_TRUE(test::wait_until([&] { return !row_build_pending(built_.list); }));
-    }
-    int row_count() {
-        int count = 0;
-        while (gtk_list_box_get_row_at_index(built_.list, count) != nullptr) {
-            ++count;
-        }
-        return count;
     }
     void TearDown() override {
         if (built_.window != nullptr) {
@@ -95,25 +115,40 @@ protected:
         gtk_editable_set_text(built_.field, text);
         test::drain_main_loop();
     }
+    ListData handler_data() {
+        return {data_.state,      built_.close_launcher, built_.results,
+                built_.selection, built_.list,           built_.rows};
+    }
     gboolean press(guint keyval) {
-        KeyData keys{data_.state, built_.close_launcher, built_.list};
+        ListData keys = handler_data();
         const gboolean handled = on_key_pressed(nullptr, keyval, 0, GdkModifierType{}, &keys);
         test::drain_main_loop();
         return handled;
     }
-    // Names of the visible rows in list order.
+    // Names of the rows the list shows, in order.
     std::vector<std::string> shown() {
         std::vector<std::string> names;
-        for (int i = 0; GtkListBoxRow* row = gtk_list_box_get_row_at_index(built_.list, i); ++i) {
-            if (row_shown(row)) {
-                names.push_back(row_entry(row)->name);
-            }
+        const ListData data = handler_data();
+        for (guint i = 0; const AppEntry* entry = entry_at(data, i); ++i) {
+            names.push_back(entry->name);
         }
         return names;
     }
     std::string selected() {
-        GtkListBoxRow* row = gtk_list_box_get_selected_row(built_.list);
-        return row != nullptr ? row_entry(row)->name : "";
+        const AppEntry* entry = entry_at(handler_data(), gtk_single_selection_get_selected(built_.selection));
+        return entry != nullptr ? entry->name : "";
+    }
+    // Whether the selected row's widget lies wholly inside the list's view.
+    bool selection_on_view() {
+        GtkWidget* scrolled = gtk_widget_get_ancestor(GTK_WIDGET(built_.list), GTK_TYPE_SCROLLED_WINDOW);
+        for (const RowWidget& row : row_widgets(built_.list)) {
+            graphene_rect_t bounds;
+            if (row.name == selected() && gtk_widget_compute_bounds(row.row, scrolled, &bounds)) {
+                return bounds.origin.y >= 0 &&
+                       bounds.origin.y + bounds.size.height <= gtk_widget_get_height(scrolled);
+            }
+        }
+        return false;
     }
 
     test::TempDir dir_;
@@ -126,21 +161,15 @@ TEST_F(LauncherWindowTest, BuildsOneRowPerEntryInInitialOrderWithTheFirstSelecte
     open({entry("Zeta"), entry("Alpha", "alpha-class"), entry("Mid")});
     EXPECT_EQ(shown(), (std::vector<std::string>{"Zeta", "Alpha", "Mid"}));
     EXPECT_EQ(selected(), "Zeta");
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(row_initial_order(gtk_list_box_get_row_at_index(built_.list, i)), static_cast<uint32_t>(i));
-    }
-    // A row box holds icon and name, plus the window class when there is one.
-    auto children = [&](int index) {
-        GtkWidget* box = gtk_list_box_row_get_child(gtk_list_box_get_row_at_index(built_.list, index));
-        int count = 0;
-        for (GtkWidget* child = gtk_widget_get_first_child(box); child;
-             child = gtk_widget_get_next_sibling(child)) {
-            ++count;
-        }
-        return count;
-    };
-    EXPECT_EQ(children(0), 2);
-    EXPECT_EQ(children(1), 3);
+    const auto rows = row_widgets(built_.list);
+    ASSERT_EQ(rows.size(), 3U);
+    // The window class shows only where there is one.
+    EXPECT_EQ(rows[0].name, "Zeta");
+    EXPECT_EQ(rows[0].wm_class, "");
+    EXPECT_EQ(rows[1].name, "Alpha");
+    EXPECT_EQ(rows[1].wm_class, "alpha-class");
+    EXPECT_STREQ(gtk_image_get_icon_name(rows[2].icon), "application-x-executable");
+    EXPECT_EQ(gtk_image_get_pixel_size(rows[2].icon), 32);
 }
 
 TEST_F(LauncherWindowTest, TypingFiltersReSortsAndSelectsTheBestRow) {
@@ -194,8 +223,8 @@ TEST_F(LauncherWindowTest, AQueryThatMatchesNothingHidesEveryRow) {
     open({entry("Alpha"), entry("Beta")});
     type("qqq");
     EXPECT_TRUE(shown().empty());
-    // Return finds nothing to start once the selection is gone or hidden, and
-    // is consumed either way.
+    EXPECT_EQ(selected(), "");
+    // Return finds nothing to start, and is consumed.
     EXPECT_EQ(press(GDK_KEY_Return), GDK_EVENT_STOP);
     type("qqqx");
     EXPECT_TRUE(shown().empty());
@@ -215,168 +244,146 @@ TEST_F(LauncherWindowTest, TheSameRowsReorderWhenTheirTiersSwap) {
     test::drain_main_loop();
     EXPECT_EQ(shown(), (std::vector<std::string>{"zab", "abc"}));
     EXPECT_EQ(selected(), "zab");
+    EXPECT_TRUE(test::wait_until([&] {
+        const auto rows = row_widgets(built_.list);
+        return rows.size() == 2 && rows[0].name == "zab" && rows[1].name == "abc";
+    }));
 }
 
-// The list re-examines every row's neighbours after each edit; hidden rows in
-// one long run would make that grow with the square of their number.
-TEST_F(LauncherWindowTest, HiddenRowsSitInShortRunsBetweenTheShownOnes) {
-    std::vector<AppEntry> entries;
-    for (int i = 0; i < 200; ++i) {
-        entries.push_back(entry((i % 50 == 7 ? "Probe " : "Other ") + std::to_string(i)));
+// Only the rows about the view have their content, at the height the list
+// keeps; scrolling by other means than the keys fills the rows it brings.
+TEST_F(LauncherWindowTest, ALargeCatalogueHasRowContentOnlyAboutTheView) {
+    open(numbered_entries(5000));
+    GtkWidget* scrolled = gtk_widget_get_ancestor(GTK_WIDGET(built_.list), GTK_TYPE_SCROLLED_WINDOW);
+    ASSERT_TRUE(test::wait_until([&] { return gtk_widget_get_height(scrolled) > 0; }));
+    EXPECT_EQ(gtk_widget_get_height(scrolled), 480);
+    const auto rows = row_widgets(built_.list);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_LT(rows.size(), 40U);
+    EXPECT_EQ(rows.front().name, "App 0000");
+    EXPECT_EQ(selected(), "App 0000");
+    EXPECT_TRUE(selection_on_view());
+    EXPECT_TRUE(rows_on_view_complete(built_.list));
+
+    GtkAdjustment* adjustment = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(built_.list));
+    gtk_adjustment_set_value(adjustment, gtk_adjustment_get_upper(adjustment) / 2);
+    EXPECT_TRUE(test::wait_until([&] {
+        const auto now = row_widgets(built_.list);
+        return std::any_of(now.begin(), now.end(), [](const RowWidget& r) { return r.name == "App 2500"; }) &&
+               rows_on_view_complete(built_.list);
+    }));
+}
+
+// Down and Up keep the selected row on view all the way through a long list,
+// and the view stays where the selection took it.
+TEST_F(LauncherWindowTest, TheSelectionStaysOnViewFromTopToBottom) {
+    open(numbered_entries(5000));
+    ASSERT_TRUE(test::wait_until([&] { return selection_on_view(); }));
+    for (int i = 1; i <= 40; ++i) {
+        press(GDK_KEY_Down);
+        ASSERT_TRUE(test::wait_until([&] { return selection_on_view(); })) << "after " << i << " steps";
+        ASSERT_TRUE(rows_on_view_complete(built_.list)) << "after " << i << " steps";
+    }
+    while (selected() != "App 4999") {
+        ASSERT_EQ(press(GDK_KEY_Down), GDK_EVENT_STOP);
+    }
+    EXPECT_TRUE(test::wait_until([&] { return selection_on_view(); }));
+    // A few frames later the view has not moved away from it.
+    int frames = 0;
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(built_.list));
+    const gulong counting =
+        g_signal_connect_swapped(clock, "after-paint", G_CALLBACK(+[](int* n) { ++*n; }), &frames);
+    ASSERT_TRUE(test::wait_until([&] {
+        gtk_widget_queue_draw(GTK_WIDGET(built_.list));
+        return frames >= 3;
+    }));
+    g_signal_handler_disconnect(clock, counting);
+    EXPECT_TRUE(selection_on_view());
+    EXPECT_TRUE(rows_on_view_complete(built_.list));
+    // At the end Down does nothing; Up goes back one.
+    press(GDK_KEY_Down);
+    EXPECT_EQ(selected(), "App 4999");
+    press(GDK_KEY_Up);
+    EXPECT_EQ(selected(), "App 4998");
+    EXPECT_TRUE(test::wait_until([&] { return selection_on_view(); }));
+}
+
+// Rows show the manifest's image files: those on view from the first frame,
+// those further down once decoded, and a file that is no image falls back to
+// the icon name.
+TEST_F(LauncherWindowTest, RowsShowTheirIconFilesImages) {
+    // Large enough that decoding them all takes a while.
+    const std::string png = [] {
+        constexpr int side = 512;
+        const std::string pixels(side * side * 4, '\x7F');
+        GBytes* memory = g_bytes_new(pixels.data(), pixels.size());
+        GdkTexture* texture = gdk_memory_texture_new(side, side, GDK_MEMORY_R8G8B8A8, memory, side * 4);
+        GBytes* bytes = gdk_texture_save_to_png_bytes(texture);
+        std::string data(static_cast<const char*>(g_bytes_get_data(bytes, nullptr)), g_bytes_get_size(bytes));
+        g_bytes_unref(bytes);
+        g_object_unref(texture);
+        g_bytes_unref(memory);
+        return data;
+    }();
+    std::vector<AppEntry> entries = numbered_entries(300);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i].icon = "zq-name";
+        entries[i].icon_path = dir_.write("icon" + std::to_string(i) + ".png", i == 1 ? "not an image" : png);
     }
     open(std::move(entries));
-    type("probe");
-    EXPECT_EQ(shown(), (std::vector<std::string>{"Probe 107", "Probe 157", "Probe 57", "Probe 7"}));
-    EXPECT_EQ(selected(), "Probe 107");
-
-    int rows = 0;
-    int run = 0;
-    int longest_run = 0;
-    for (; GtkListBoxRow* row = gtk_list_box_get_row_at_index(built_.list, rows); ++rows) {
-        run = row_shown(row) ? 0 : run + 1;
-        longest_run = std::max(longest_run, run);
-    }
-    EXPECT_EQ(rows, 200);
-    // 196 hidden rows over the 5 gaps around 4 shown ones.
-    EXPECT_LE(longest_run, 40);
-}
-
-// What the first frame shows, recorded by a handler that runs after the
-// builder's own.
-struct FirstFrame {
-    GtkWidget* scrolled;
-    GtkListBox* list;
-    int rows = -1;
-    int height = -1;
-    int selected = -1;
-};
-
-TEST_F(LauncherWindowTest, RowsBelowTheFirstScreenfulFollowTheFirstFrameInInitialOrder) {
-    build(numbered_entries(300));
-    EXPECT_TRUE(row_build_pending(built_.list));
-    EXPECT_LT(row_count(), 300);
-    gtk_window_present(built_.window);
-
-    FirstFrame first{gtk_widget_get_ancestor(GTK_WIDGET(built_.list), GTK_TYPE_SCROLLED_WINDOW), built_.list};
-    GdkFrameClock* clock = gtk_widget_get_frame_clock(GTK_WIDGET(built_.window));
-    const gulong handler = g_signal_connect(
-        clock, "after-paint", G_CALLBACK(+[](GdkFrameClock*, FirstFrame* frame) {
-            if (frame->rows < 0) {
-                frame->rows = 0;
-                while (gtk_list_box_get_row_at_index(frame->list, frame->rows) != nullptr) {
-                    ++frame->rows;
-                }
-                frame->height = gtk_widget_get_height(frame->scrolled);
-                frame->selected = gtk_list_box_row_get_index(gtk_list_box_get_selected_row(frame->list));
-            }
-        }),
-        &first);
-    settle();
-    g_signal_handler_disconnect(clock, handler);
-
-    // The first frame held a screenful, at the height the list keeps.
-    EXPECT_GT(first.rows, 0);
-    EXPECT_LT(first.rows, 300);
-    EXPECT_EQ(first.height, 480);
-    EXPECT_EQ(first.selected, 0);
-    ASSERT_TRUE(test::wait_until([&] { return gtk_widget_get_height(first.scrolled) > 0; }));
-    EXPECT_EQ(gtk_widget_get_height(first.scrolled), 480);
-
-    ASSERT_EQ(row_count(), 300);
-    for (int i = 0; i < 300; ++i) {
-        GtkListBoxRow* row = gtk_list_box_get_row_at_index(built_.list, i);
-        ASSERT_EQ(row_initial_order(row), static_cast<uint32_t>(i));
-        ASSERT_TRUE(row_shown(row));
-    }
-    EXPECT_EQ(selected(), "App 0000");
-}
-
-// Whatever acts on the list as a whole first completes it, so its outcome is
-// that of a list built before the window was shown.
-TEST_F(LauncherWindowTest, InputDuringTheBuildActsOnEveryRow) {
-    struct Case {
-        const char* name;
-        std::function<void()> act;
-        std::vector<std::string> shown;
-        std::string selected;
-    };
-    const std::vector<Case> cases = {
-        {"typing", [this] { type("zz"); }, {"Zz last"}, "Zz last"},
-        {"a key the field takes",
-         [this] { EXPECT_EQ(press(GDK_KEY_Left), GDK_EVENT_PROPAGATE); },
-         {},
-         "App 0000"},
-        {"Down", [this] { press(GDK_KEY_Down); }, {}, "App 0001"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<AppEntry> entries = numbered_entries(1999);
-        entries.push_back(entry("Zz last"));
-        open_during_build(std::move(entries));
-        c.act();
-        EXPECT_FALSE(row_build_pending(built_.list));
-        EXPECT_EQ(row_count(), 2000);
-        if (!c.shown.empty()) {
-            EXPECT_EQ(shown(), c.shown);
+    auto images = [&] {
+        std::vector<bool> out;
+        for (const RowWidget& row : row_widgets(built_.list)) {
+            out.push_back(gtk_image_get_storage_type(row.icon) == GTK_IMAGE_PAINTABLE);
         }
-        EXPECT_EQ(selected(), c.selected);
+        return out;
+    };
+    const auto first = images();
+    ASSERT_GE(first.size(), 3U);
+    EXPECT_TRUE(first[0]);
+    EXPECT_FALSE(first[1]);
+    EXPECT_STREQ(gtk_image_get_icon_name(row_widgets(built_.list)[1].icon), "zq-name");
+    EXPECT_TRUE(first[2]);
+    while (selected() != "App 0299") {
+        press(GDK_KEY_Down);
+    }
+    EXPECT_TRUE(test::wait_until([&] {
+        const auto now = images();
+        return selection_on_view() && std::count(now.begin(), now.end(), true) == std::ssize(now);
+    }));
+}
+
+TEST_F(LauncherWindowTest, ReturnAndAClickStartTheirRow) {
+    struct Case {
+        const char* what;
+        bool click;
+    };
+    for (const Case c : {Case{"Return", false}, Case{"click", true}}) {
+        SCOPED_TRACE(c.what);
+        const std::string launched = dir_ / "launched";
+        std::remove(launched.c_str());
+        std::vector<AppEntry> entries = numbered_entries(1999);
+        entries.push_back(entry("Zz other"));
+        entries.push_back(entry("Zz target", std::nullopt, "touch " + launched));
+        open(std::move(entries));
+        type("zz");
+        if (c.click) {
+            ASSERT_TRUE(test::wait_until([&] { return row_widgets(built_.list).size() == 2; }));
+            graphene_rect_t bounds;
+            ASSERT_TRUE(
+                gtk_widget_compute_bounds(row_widgets(built_.list)[1].row, GTK_WIDGET(built_.list), &bounds));
+            ListData data = handler_data();
+            on_row_clicked(nullptr, 1, bounds.origin.x + 2, bounds.origin.y + 2, &data);
+        } else {
+            press(GDK_KEY_Down);
+            EXPECT_EQ(press(GDK_KEY_Return), GDK_EVENT_STOP);
+        }
+        EXPECT_EQ(data_.state->history.counts["Zz target"], 1U);
+        EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(built_.window)));
+        EXPECT_TRUE(test::wait_until([&] { return g_file_test(launched.c_str(), G_FILE_TEST_EXISTS); }));
         TearDown();
         built_ = {};
     }
-}
-
-TEST_F(LauncherWindowTest, ReturnDuringTheBuildLaunchesWhatTheWholeListWould) {
-    const std::string launched = dir_ / "launched";
-    std::vector<AppEntry> entries = numbered_entries(1999);
-    entries.push_back(entry("Zz last", std::nullopt, "touch " + launched));
-    open_during_build(std::move(entries));
-    type("zz");
-    EXPECT_EQ(press(GDK_KEY_Return), GDK_EVENT_STOP);
-    EXPECT_EQ(data_.state->history.counts["Zz last"], 1U);
-    EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(built_.window)));
-    EXPECT_TRUE(test::wait_until([&] { return g_file_test(launched.c_str(), G_FILE_TEST_EXISTS); }));
-}
-
-// Closing with rows still to come removes the batches: none runs on the
-// destroyed list (the sanitizers' run of this test would report it).
-TEST_F(LauncherWindowTest, EscapeDuringTheBuildClosesAtOnceAndEndsTheBuild) {
-    open_during_build(numbered_entries(2000));
-    GtkListBox* list = built_.list;
-    EXPECT_EQ(press(GDK_KEY_Escape), GDK_EVENT_STOP);
-    EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(built_.window)));
-    EXPECT_FALSE(row_build_pending(list));
-    // Time for the batches that would have followed.
-    bool ticked = false;
-    g_timeout_add_once(
-        100, [](gpointer data) { *static_cast<bool*>(data) = true; }, &ticked);
-    ASSERT_TRUE(test::wait_until([&] { return ticked; }));
-}
-
-// Rows out of view are left out of frames and drawn again once on view.
-TEST_F(LauncherWindowTest, OnlyRowsOnViewArePainted) {
-    open(numbered_entries(300));
-    settle();
-    auto painted = [&](int index) {
-        return gtk_widget_get_opacity(GTK_WIDGET(gtk_list_box_get_row_at_index(built_.list, index))) > 0.0;
-    };
-    ASSERT_TRUE(test::wait_until([&] { return painted(0) && !painted(299); }));
-    // To the end, as far as the latest layout reaches.
-    GtkAdjustment* adjustment = gtk_list_box_get_adjustment(built_.list);
-    EXPECT_TRUE(test::wait_until([&] {
-        gtk_adjustment_set_value(adjustment, gtk_adjustment_get_upper(adjustment));
-        return painted(299) && !painted(0);
-    }));
-    // Rows the query hides are unpainted too.
-    type("app 0150");
-    EXPECT_TRUE(test::wait_until([&] {
-        std::vector<std::string> names;
-        for (int i = 0; i < 300; ++i) {
-            if (painted(i)) {
-                names.push_back(row_entry(gtk_list_box_get_row_at_index(built_.list, i))->name);
-            }
-        }
-        return names == std::vector<std::string>{"App 0150"};
-    }));
 }
 
 // GTK's own fading caret is turned off for an on-off blink, shown again by
