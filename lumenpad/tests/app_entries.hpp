@@ -31,7 +31,21 @@ inline std::string describe(const std::optional<AppEntry>& entry) {
     if (entry->startup_wm_class) {
         out << " wm_class=\"" << *entry->startup_wm_class << '"';
     }
-    out << " terminal=" << entry->terminal << '}';
+    out << " terminal=" << entry->terminal;
+    if (entry->localised_name) {
+        out << " localised=\"" << *entry->localised_name << '"';
+    }
+    for (const auto& generic_name : entry->generic_names) {
+        out << " generic=\"" << generic_name << '"';
+    }
+    for (const auto& keyword : entry->keywords) {
+        out << " keyword=\"" << keyword << '"';
+    }
+    for (const auto& action : entry->actions) {
+        out << " action={\"" << action.name << "\" \"" << action.localised_name.value_or("") << "\" \""
+            << action.exec << "\"}";
+    }
+    out << '}';
     return out.str();
 }
 

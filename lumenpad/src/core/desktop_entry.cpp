@@ -2,9 +2,11 @@
 
 #include "lumenpad-shared/read_file.hpp"
 #include "lumenpad-shared/text.hpp"
+#include "lumenpad/desktop_locale.hpp"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -14,17 +16,61 @@ namespace {
 
 constexpr size_t read_buffer_size = 8 * 1024;
 
+// Far more than any application offers; the rest of a file's actions are
+// left out.
+constexpr size_t max_actions = 64;
+
+// A key that may carry a locale: the plain value and the best localised
+// one, with the rank of its locale.
+struct Localisable {
+    std::optional<std::string> plain;
+    std::optional<std::string> localised;
+    size_t rank = std::string_view::npos;
+};
+
+// The first plain value counts, and of the localised ones the first of the
+// best locale.
+void keep(Localisable& slot, std::string_view value, size_t rank) {
+    if (rank == std::string_view::npos) {
+        if (!slot.plain) {
+            slot.plain.emplace(value);
+        }
+    } else if (rank < slot.rank) {
+        slot.localised.emplace(value);
+        slot.rank = rank;
+    }
+}
+
+const std::optional<std::string>& best(const Localisable& slot) {
+    return slot.localised ? slot.localised : slot.plain;
+}
+
+struct RawAction {
+    std::string id;
+    Localisable name;
+    std::optional<std::string> exec;
+};
+
+enum class Group { none, main, action };
+
 // The values of the kept keys as written, before the entry is decided on.
 struct RawEntry {
-    bool in_main_group = false;
-    std::optional<std::string> name;
+    Group group = Group::none;
+    // The action group being read, while group is action.
+    size_t action = 0;
+    Localisable name;
+    Localisable generic_name;
+    Localisable comment;
+    Localisable keywords;
     std::optional<std::string> exec;
     std::optional<std::string> icon;
     std::optional<std::string> startup_wm_class;
     std::optional<std::string> type;
+    std::optional<std::string> actions;
     bool no_display = false;
     bool hidden = false;
     bool terminal = false;
+    std::vector<RawAction> action_groups;
 };
 
 // Copies the value only the first time, so repeated keys cost nothing.
@@ -34,45 +80,94 @@ void keep_first(std::optional<std::string>& slot, std::string_view value) {
     }
 }
 
-enum class Key { other, name, exec, icon, startup_wm_class, type, no_display, hidden, terminal };
+enum class Key {
+    other,
+    name,
+    generic_name,
+    comment,
+    keywords,
+    exec,
+    icon,
+    startup_wm_class,
+    type,
+    actions,
+    no_display,
+    hidden,
+    terminal
+};
 
-Key key_of(std::string_view key) {
-    if (key == "Name") {
-        return Key::name;
-    }
-    if (key == "Exec") {
-        return Key::exec;
-    }
-    if (key == "Icon") {
-        return Key::icon;
-    }
-    if (key == "StartupWMClass") {
-        return Key::startup_wm_class;
-    }
-    if (key == "Type") {
-        return Key::type;
-    }
-    if (key == "NoDisplay") {
-        return Key::no_display;
-    }
-    if (key == "Hidden") {
-        return Key::hidden;
-    }
-    if (key == "Terminal") {
-        return Key::terminal;
+Key key_of(std::string_view name) {
+    static constexpr std::pair<std::string_view, Key> keys[] = {
+        {"Name", Key::name},
+        {"GenericName", Key::generic_name},
+        {"Comment", Key::comment},
+        {"Keywords", Key::keywords},
+        {"Exec", Key::exec},
+        {"Icon", Key::icon},
+        {"StartupWMClass", Key::startup_wm_class},
+        {"Type", Key::type},
+        {"Actions", Key::actions},
+        {"NoDisplay", Key::no_display},
+        {"Hidden", Key::hidden},
+        {"Terminal", Key::terminal},
+    };
+    for (const auto& [text, key] : keys) {
+        if (text == name) {
+            return key;
+        }
     }
     return Key::other;
+}
+
+bool is_localisable(Key key) {
+    return key == Key::name || key == Key::generic_name || key == Key::comment || key == Key::keywords;
+}
+
+// Whether a group reads `key`: the main group all of them, an action group
+// its name and command line.
+bool reads(Group group, Key key) {
+    return group == Group::main ? key != Key::other
+                                : group == Group::action && (key == Key::name || key == Key::exec);
+}
+
+// "Key=" or "Key[locale]=": the key and its locale's rank (npos without a
+// locale); other, for a locale that is not the user's, or a key that is not
+// one the group reads.
+struct LineKey {
+    Key key = Key::other;
+    size_t rank = std::string_view::npos;
+};
+
+LineKey line_key(std::string_view key, Group group, const std::vector<std::string>& suffixes) {
+    LineKey result;
+    if (const size_t open = key.find('['); open != std::string_view::npos) {
+        if (key.back() != ']') {
+            return {};
+        }
+        result.key = key_of(key.substr(0, open));
+        result.rank = suffix_rank(suffixes, key.substr(open + 1, key.size() - open - 2));
+        if (!is_localisable(result.key) || result.rank == std::string_view::npos) {
+            return {};
+        }
+    } else {
+        result.key = key_of(key);
+    }
+    if (!reads(group, result.key)) {
+        return {};
+    }
+    return result;
 }
 
 bool is_ascii_space(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// Most lines (translations, comments, other keys) change nothing; this finds
-// them without the cost of checking the encoding and trimming. It decides only
-// lines that start, after ASCII blanks, with an ASCII character: all other
-// white space is non-ASCII, so that character also starts the trimmed line.
-bool is_inert(std::string_view line, bool in_main_group) {
+// Most lines (other languages, comments, other keys) change nothing; this
+// finds them without the cost of checking the encoding and trimming. It
+// decides only lines that start, after ASCII blanks, with an ASCII character:
+// all other white space is non-ASCII, so that character also starts the
+// trimmed line.
+bool is_inert(std::string_view line, Group group, const std::vector<std::string>& suffixes) {
     size_t start = 0;
     while (start < line.size() && is_ascii_space(line[start])) {
         ++start;
@@ -84,15 +179,49 @@ bool is_inert(std::string_view line, bool in_main_group) {
     if (static_cast<unsigned char>(first) >= 0x80 || first == '[') {
         return false;
     }
-    if (first == '#' || !in_main_group) {
+    if (first == '#' || group == Group::none) {
         return true;
     }
     const size_t equals = line.find('=', start);
-    return equals == std::string_view::npos || key_of(line.substr(start, equals - start)) == Key::other;
+    return equals == std::string_view::npos ||
+           line_key(line.substr(start, equals - start), group, suffixes).key == Key::other;
 }
 
-void read_line(std::string_view line, RawEntry& raw) {
-    if (is_inert(line, raw.in_main_group) || !is_valid_utf8(line)) {
+void open_group(std::string_view header, RawEntry& raw) {
+    static constexpr std::string_view action_prefix = "[Desktop Action ";
+    if (header == "[Desktop Entry]") {
+        raw.group = Group::main;
+        return;
+    }
+    raw.group = Group::none;
+    if (!header.starts_with(action_prefix) || !header.ends_with(']')) {
+        return;
+    }
+    const auto id = header.substr(action_prefix.size(), header.size() - action_prefix.size() - 1);
+    for (size_t i = 0; i < raw.action_groups.size(); ++i) {
+        if (raw.action_groups[i].id == id) {
+            raw.group = Group::action;
+            raw.action = i;
+            return;
+        }
+    }
+    if (raw.action_groups.size() < max_actions) {
+        raw.action_groups.push_back({std::string(id), {}, {}});
+        raw.group = Group::action;
+        raw.action = raw.action_groups.size() - 1;
+    }
+}
+
+void read_action_line(const LineKey& key, std::string_view value, RawAction& action) {
+    if (key.key == Key::name) {
+        keep(action.name, value, key.rank);
+    } else if (key.key == Key::exec) {
+        keep_first(action.exec, value);
+    }
+}
+
+void read_line(std::string_view line, RawEntry& raw, const std::vector<std::string>& suffixes) {
+    if (is_inert(line, raw.group, suffixes) || !is_valid_utf8(line)) {
         return;
     }
     line = trim(line);
@@ -100,22 +229,33 @@ void read_line(std::string_view line, RawEntry& raw) {
         return;
     }
     if (line.front() == '[') {
-        raw.in_main_group = line == "[Desktop Entry]";
+        open_group(line, raw);
         return;
     }
-    if (!raw.in_main_group) {
-        return;
-    }
-    // Keys are matched up to the first '=', so "Name =" and "Name[de]=" are
-    // other keys, and the value keeps any blank after the '='.
+    // Keys are matched up to the first '=', so "Name =" is another key, and
+    // the value keeps any blank after the '='.
     const size_t equals = line.find('=');
-    if (equals == std::string_view::npos) {
+    if (raw.group == Group::none || equals == std::string_view::npos) {
         return;
     }
+    const LineKey key = line_key(line.substr(0, equals), raw.group, suffixes);
     const auto value = line.substr(equals + 1);
-    switch (key_of(line.substr(0, equals))) {
+    if (raw.group == Group::action) {
+        read_action_line(key, value, raw.action_groups[raw.action]);
+        return;
+    }
+    switch (key.key) {
         case Key::name:
-            keep_first(raw.name, value);
+            keep(raw.name, value, key.rank);
+            break;
+        case Key::generic_name:
+            keep(raw.generic_name, value, key.rank);
+            break;
+        case Key::comment:
+            keep(raw.comment, value, key.rank);
+            break;
+        case Key::keywords:
+            keep(raw.keywords, value, key.rank);
             break;
         case Key::exec:
             keep_first(raw.exec, value);
@@ -128,6 +268,9 @@ void read_line(std::string_view line, RawEntry& raw) {
             break;
         case Key::type:
             keep_first(raw.type, value);
+            break;
+        case Key::actions:
+            keep_first(raw.actions, value);
             break;
         case Key::no_display:
             raw.no_display = value == "true";
@@ -144,17 +287,17 @@ void read_line(std::string_view line, RawEntry& raw) {
 }
 
 // A line ends at '\n', without a '\r' just before it.
-void read_terminated_line(std::string_view line, RawEntry& raw) {
+void read_terminated_line(std::string_view line, RawEntry& raw, const std::vector<std::string>& suffixes) {
     if (line.ends_with('\r')) {
         line.remove_suffix(1);
     }
-    read_line(line, raw);
+    read_line(line, raw, suffixes);
 }
 
 // Reads the file through one small buffer; lines longer than the buffer are
 // gathered in `partial`. Any read error, or a file past max_file_size, counts
 // as unreadable, so a special file that slipped through can't keep us reading.
-std::optional<RawEntry> read_raw_entry(const std::string& path) {
+std::optional<RawEntry> read_raw_entry(const std::string& path, const std::vector<std::string>& suffixes) {
     int error = 0;
     const UniqueFd fd = open_regular_file(path, error);
     if (!fd) {
@@ -184,10 +327,10 @@ std::optional<RawEntry> read_raw_entry(const std::string& path) {
         for (size_t end = chunk.find('\n'); end != std::string_view::npos; end = chunk.find('\n', start)) {
             const auto piece = chunk.substr(start, end - start);
             if (partial.empty()) {
-                read_terminated_line(piece, raw);
+                read_terminated_line(piece, raw, suffixes);
             } else {
                 partial.append(piece);
-                read_terminated_line(partial, raw);
+                read_terminated_line(partial, raw, suffixes);
                 partial.clear();
             }
             start = end + 1;
@@ -200,9 +343,63 @@ std::optional<RawEntry> read_raw_entry(const std::string& path) {
         }
     }
     if (!partial.empty()) {
-        read_line(partial, raw);
+        read_line(partial, raw, suffixes);
     }
     return raw;
+}
+
+// A string value as every reader of the format sees it: escapes undone,
+// white space trimmed.
+std::string string_value(std::string_view value) {
+    return std::string(trim(unescape_value(value)));
+}
+
+// An optional text value, trimmed; nothing when it is empty.
+std::optional<std::string> text_value(const std::optional<std::string>& value) {
+    if (!value) {
+        return std::nullopt;
+    }
+    std::string text(trim(*value));
+    return text.empty() ? std::nullopt : std::optional(std::move(text));
+}
+
+// The command line of an Exec value: escapes undone, field codes removed.
+// Removing a code can leave blanks at either end; hence the second trim.
+std::string command_value(std::string_view value) {
+    return std::string(trim(strip_field_codes(trim(unescape_value(value)))));
+}
+
+// The localised name where it is one of its own.
+std::optional<std::string> localised_name(const Localisable& name, const std::string& plain) {
+    auto localised = text_value(name.localised);
+    return localised && *localised != plain ? localised : std::nullopt;
+}
+
+// The actions that the Actions key names, in its order, each with a name
+// and a command line.
+std::vector<DesktopAction> named_actions(const RawEntry& raw) {
+    std::vector<DesktopAction> actions;
+    if (!raw.actions) {
+        return actions;
+    }
+    std::vector<std::string> named;
+    for (std::string& id : split_list(*raw.actions)) {
+        const auto group = std::find_if(raw.action_groups.begin(), raw.action_groups.end(),
+                                        [&](const RawAction& action) { return action.id == id; });
+        if (group == raw.action_groups.end() || std::find(named.begin(), named.end(), id) != named.end()) {
+            continue;
+        }
+        named.push_back(std::move(id));
+        DesktopAction action;
+        action.name = text_value(group->name.plain).value_or("");
+        action.exec = group->exec ? command_value(*group->exec) : std::string();
+        if (action.name.empty() || action.exec.empty()) {
+            continue;
+        }
+        action.localised_name = localised_name(group->name, action.name);
+        actions.push_back(std::move(action));
+    }
+    return actions;
 }
 
 bool is_ascii_letter(char c) {
@@ -265,33 +462,78 @@ std::string strip_field_codes(std::string_view command) {
     return out;
 }
 
+std::vector<std::string> split_list(std::string_view value) {
+    std::vector<std::string> items;
+    std::string item;
+    const auto finish = [&] {
+        std::string text = string_value(item);
+        if (!text.empty()) {
+            items.push_back(std::move(text));
+        }
+        item.clear();
+    };
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            // "\;" is a ';' of the item; other escapes are undone with it.
+            if (value[i + 1] != ';') {
+                item += '\\';
+            }
+            item += value[++i];
+        } else if (value[i] == ';') {
+            finish();
+        } else {
+            item += value[i];
+        }
+    }
+    finish();
+    return items;
+}
+
 std::optional<AppEntry> parse_desktop_entry(const std::string& path) {
-    const auto raw = read_raw_entry(path);
+    return parse_desktop_entry(path, locale_suffixes(messages_locale()));
+}
+
+std::optional<AppEntry> parse_desktop_entry(const std::string& path,
+                                            const std::vector<std::string>& suffixes) {
+    const auto raw = read_raw_entry(path, suffixes);
     if (!raw || raw->no_display || raw->hidden) {
         return std::nullopt;
     }
-    if (raw->type != "Application" || !raw->name || !raw->exec) {
+    if (raw->type != "Application" || !raw->name.plain || !raw->exec) {
         return std::nullopt;
     }
     AppEntry entry;
-    entry.name = trim(*raw->name);
+    entry.name = trim(*raw->name.plain);
     // The command line is the value with its string escapes undone, as every
-    // program that reads the format sees it. Removing a code can leave blanks
-    // at either end; hence the second trim.
-    entry.exec = trim(strip_field_codes(trim(unescape_value(*raw->exec))));
+    // program that reads the format sees it.
+    entry.exec = command_value(*raw->exec);
     if (entry.name.empty() || entry.exec.empty()) {
         return std::nullopt;
     }
     if (raw->icon) {
         entry.icon = trim(*raw->icon);
     }
-    if (raw->startup_wm_class) {
-        const auto wm_class = trim(*raw->startup_wm_class);
-        if (!wm_class.empty()) {
-            entry.startup_wm_class.emplace(wm_class);
+    entry.startup_wm_class = text_value(raw->startup_wm_class);
+    entry.terminal = raw->terminal;
+    entry.localised_name = localised_name(raw->name, entry.name);
+    for (const auto* generic : {&raw->generic_name.localised, &raw->generic_name.plain}) {
+        std::string text = *generic ? string_value(**generic) : std::string();
+        if (!text.empty() && std::find(entry.generic_names.begin(), entry.generic_names.end(), text) ==
+                                 entry.generic_names.end()) {
+            entry.generic_names.push_back(std::move(text));
         }
     }
-    entry.terminal = raw->terminal;
+    if (const auto& comment = best(raw->comment)) {
+        entry.comment = string_value(*comment);
+    }
+    for (const auto* keywords : {&raw->keywords.localised, &raw->keywords.plain}) {
+        for (std::string& keyword : *keywords ? split_list(**keywords) : std::vector<std::string>()) {
+            if (std::find(entry.keywords.begin(), entry.keywords.end(), keyword) == entry.keywords.end()) {
+                entry.keywords.push_back(std::move(keyword));
+            }
+        }
+    }
+    entry.actions = named_actions(*raw);
     return entry;
 }
 

@@ -23,8 +23,13 @@ using test::TempHomeTest;
 
 AppEntry app(std::string name, std::string exec, std::string icon = "",
              std::optional<std::string> wm_class = std::nullopt, bool terminal = false) {
-    return AppEntry{std::move(name), std::move(exec),     std::move(icon),
-                    std::nullopt,    std::move(wm_class), terminal};
+    AppEntry entry;
+    entry.name = std::move(name);
+    entry.exec = std::move(exec);
+    entry.icon = std::move(icon);
+    entry.startup_wm_class = std::move(wm_class);
+    entry.terminal = terminal;
+    return entry;
 }
 
 // ---- strip_field_codes -------------------------------------------------------
