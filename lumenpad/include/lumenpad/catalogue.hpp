@@ -13,4 +13,9 @@ namespace lumenpad {
 std::vector<AppEntry> scan_applications();
 std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs);
 
+// Each entry followed by a row per desktop action, "App name: Action name",
+// which starts the action's command with the application's icon, window
+// class and terminal.
+std::vector<AppEntry> with_action_rows(std::vector<AppEntry> entries);
+
 }  // namespace lumenpad

@@ -18,6 +18,8 @@ struct Context {
 
 struct Config {
     std::vector<Context> contexts;
+    // Whether each application's desktop actions are rows of their own.
+    bool show_actions = false;
 };
 
 // Reads config_dir()/config.toml (nothing without a configuration directory),

@@ -1,4 +1,4 @@
-// How well an entry matches the query: a tier from 0 (best) to 4, and which
+// How well an entry matches the query: a tier from 0 (best) to 5, and which
 // rows a list of tiers leaves visible.
 #pragma once
 
@@ -16,12 +16,17 @@ using MatchTier = std::uint8_t;
 // Tiers below this one are strong: they hide every tier-4 row.
 inline constexpr MatchTier first_weak_tier = 3;
 inline constexpr MatchTier subsequence_tier = 4;
+// A word of the generic name, or a keyword, that starts with the query.
+inline constexpr MatchTier keyword_tier = 5;
 
 // The lowered texts of an entry that matching and ordering compare; computed
 // once per entry, so a keystroke lowers only the query.
 struct MatchKeys {
-    std::string name;      // lower(name)
+    std::string name;      // lower(shown_name)
+    std::string alias;     // lower(name) when the shown name is a localised one, else empty
     std::string wm_class;  // lower(startup_wm_class), empty when absent
+    // lower() of each word of the generic name, then of each keyword.
+    std::vector<std::string> words;
 };
 MatchKeys match_keys(const AppEntry& entry);
 // The keys of every entry, in the same order.
@@ -32,7 +37,8 @@ std::optional<MatchTier> match_tier(std::string_view query, const AppEntry& entr
 std::optional<MatchTier> match_tier(std::string_view query, std::string_view lowered_query,
                                     const AppEntry& entry, const MatchKeys& keys);
 
-// Tier used for ordering; 4 when tiers 0-3 do not apply. `query` is non-empty.
+// Tier of the names and the window class for ordering; 4 when tiers 0-3 do
+// not apply. `query` is non-empty.
 MatchTier sort_tier(std::string_view query, const AppEntry& entry);
 MatchTier sort_tier(std::string_view lowered_query, const MatchKeys& keys);
 
@@ -40,8 +46,14 @@ MatchTier sort_tier(std::string_view lowered_query, const MatchKeys& keys);
 // the first character of its lower-case mapping.
 bool fuzzy_subsequence(std::string_view query, std::string_view field);
 
-// Which rows are shown: a tier-4 row is hidden when any row has a strong tier;
-// rows without a match are always hidden.
+// Whether a row that matched at `tier` is shown, given whether any row
+// matched at a strong tier: a tier-4 row is hidden then.
+constexpr bool shown_beside(MatchTier tier, bool strong_present) {
+    return tier != subsequence_tier || !strong_present;
+}
+
+// Which rows are shown, by shown_beside; rows without a match are always
+// hidden.
 std::vector<bool> visible_rows(const std::vector<std::optional<MatchTier>>& tiers);
 
 }  // namespace lumenpad

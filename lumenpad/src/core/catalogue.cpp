@@ -56,6 +56,37 @@ std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs) {
     return catalogue;
 }
 
+std::vector<AppEntry> with_action_rows(std::vector<AppEntry> entries) {
+    std::vector<AppEntry> rows;
+    rows.reserve(entries.size());
+    for (AppEntry& entry : entries) {
+        std::vector<DesktopAction> actions = std::move(entry.actions);
+        entry.actions.clear();
+        if (actions.empty()) {
+            rows.push_back(std::move(entry));
+            continue;
+        }
+        const std::string shown = shown_name(entry);
+        rows.push_back(std::move(entry));
+        // A copy: the rows that follow move the vector.
+        const AppEntry app = rows.back();
+        for (DesktopAction& action : actions) {
+            AppEntry row;
+            row.name = app.name + ": " + action.name;
+            if (app.localised_name || action.localised_name) {
+                row.localised_name = shown + ": " + action.localised_name.value_or(action.name);
+            }
+            row.exec = std::move(action.exec);
+            row.icon = app.icon;
+            row.icon_path = app.icon_path;
+            row.startup_wm_class = app.startup_wm_class;
+            row.terminal = app.terminal;
+            rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
 std::vector<AppEntry> scan_applications() {
     return scan_applications(application_dirs());
 }

@@ -69,6 +69,13 @@ std::optional<ShapeError> read_context(const toml::node& node, Context& context)
 }
 
 std::optional<ShapeError> read_config(const toml::table& root, Config& config) {
+    if (const auto* show_actions = root.get("show_actions")) {
+        const auto* value = show_actions->as_boolean();
+        if (value == nullptr) {
+            return ShapeError{"\"show_actions\" must be true or false", show_actions->source().begin};
+        }
+        config.show_actions = value->get();
+    }
     const auto* contexts = root.get("context");
     if (contexts == nullptr) {
         return std::nullopt;

@@ -56,6 +56,10 @@ Inputs gather_inputs() {
         }
     }
     inputs.keys = sort_initial(inputs.entries, lowered_priority, inputs.history);
+    if (config.show_actions) {
+        inputs.entries = with_action_rows(std::move(inputs.entries));
+        inputs.keys = catalogue_keys(inputs.entries);
+    }
     return inputs;
 }
 

@@ -2,6 +2,8 @@
 
 #include "lumenpad-shared/text.hpp"
 
+#include <algorithm>
+
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -30,10 +32,64 @@ bool starts_with(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+bool is_ascii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whether the ASCII characters of `query` occur in order in `text`.
+bool ascii_subsequence(std::string_view query, std::string_view text) {
+    size_t at = 0;
+    for (const char c : query) {
+        at = text.find(c, at);
+        if (at == std::string_view::npos) {
+            return false;
+        }
+        ++at;
+    }
+    return true;
+}
+
+bool matches_a_word(std::string_view lowered_query, const std::vector<std::string>& words) {
+    return std::any_of(words.begin(), words.end(),
+                       [&](const std::string& word) { return word.starts_with(lowered_query); });
+}
+
+bool is_ascii_punctuation(char c) {
+    return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') ||
+           (c >= '{' && c <= '~');
+}
+
+// The words of a text: runs of characters between white space and ASCII
+// punctuation.
+void add_words(std::string_view text, std::vector<std::string>& words) {
+    size_t start = 0;
+    const auto is_separator = [](char c) {
+        return c == ' ' || (c >= '\t' && c <= '\r') || is_ascii_punctuation(c);
+    };
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || is_separator(text[i])) {
+            if (i > start) {
+                words.emplace_back(text.substr(start, i - start));
+            }
+            start = i + 1;
+        }
+    }
+}
+
 }  // namespace
 
 MatchKeys match_keys(const AppEntry& entry) {
-    return {lower(entry.name), entry.startup_wm_class ? lower(*entry.startup_wm_class) : std::string()};
+    MatchKeys keys{lower(shown_name(entry)),
+                   entry.localised_name ? lower(entry.name) : std::string(),
+                   entry.startup_wm_class ? lower(*entry.startup_wm_class) : std::string(),
+                   {}};
+    for (const std::string& generic_name : entry.generic_names) {
+        add_words(lower(generic_name), keys.words);
+    }
+    for (const std::string& keyword : entry.keywords) {
+        keys.words.push_back(lower(keyword));
+    }
+    return keys;
 }
 
 std::vector<MatchKeys> catalogue_keys(const std::vector<AppEntry>& entries) {
@@ -66,14 +122,18 @@ bool fuzzy_subsequence(std::string_view query, std::string_view field) {
 
 MatchTier sort_tier(std::string_view lowered_query, const MatchKeys& keys) {
     const std::string_view name = keys.name;
+    // The unlocalised name is a second name, for the same tiers.
+    const std::string_view alias = keys.alias;
     const std::string_view wm_class = keys.wm_class;
-    if (name == lowered_query || wm_class == lowered_query) {
+    const bool aliased = !alias.empty();
+    if (name == lowered_query || (aliased && alias == lowered_query) || wm_class == lowered_query) {
         return 0;
     }
-    if (starts_with(name, lowered_query)) {
+    if (starts_with(name, lowered_query) || (aliased && starts_with(alias, lowered_query))) {
         return 1;
     }
-    if (name.find(lowered_query) != std::string_view::npos) {
+    if (name.find(lowered_query) != std::string_view::npos ||
+        (aliased && alias.find(lowered_query) != std::string_view::npos)) {
         return 2;
     }
     if (wm_class.find(lowered_query) != std::string_view::npos) {
@@ -95,10 +155,20 @@ std::optional<MatchTier> match_tier(std::string_view query, std::string_view low
     if (tier < subsequence_tier) {
         return tier;
     }
-    if (fuzzy_subsequence(query, entry.name) ||
-        (entry.startup_wm_class && fuzzy_subsequence(query, *entry.startup_wm_class)) ||
+    // For a query of ASCII letters the lowered keys serve: the first
+    // character of a character's lower-case mapping is its fold, and only
+    // those first characters can be ASCII.
+    const bool keyed = is_ascii(lowered_query);
+    const auto in = [&](std::string_view lowered_field, std::string_view field) {
+        return keyed ? ascii_subsequence(lowered_query, lowered_field) : fuzzy_subsequence(query, field);
+    };
+    if (in(keys.name, shown_name(entry)) || (entry.localised_name && in(keys.alias, entry.name)) ||
+        (entry.startup_wm_class && in(keys.wm_class, *entry.startup_wm_class)) ||
         fuzzy_subsequence(query, entry.exec)) {
         return subsequence_tier;
+    }
+    if (matches_a_word(lowered_query, keys.words)) {
+        return keyword_tier;
     }
     return std::nullopt;
 }
@@ -115,7 +185,7 @@ std::vector<bool> visible_rows(const std::vector<std::optional<MatchTier>>& tier
     std::vector<bool> visible;
     visible.reserve(tiers.size());
     for (const auto& tier : tiers) {
-        visible.push_back(tier && (*tier != subsequence_tier || !strong));
+        visible.push_back(tier && shown_beside(*tier, strong));
     }
     return visible;
 }

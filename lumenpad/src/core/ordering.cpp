@@ -13,10 +13,12 @@ bool is_word_byte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
+// Priority terms name applications by their unlocalised name, so that the
+// configuration holds in every language.
 std::optional<size_t> rank_of(const MatchKeys& keys, const std::vector<std::string>& lowered_priority) {
+    const std::string& name = keys.alias.empty() ? keys.name : keys.alias;
     for (size_t k = 0; k < lowered_priority.size(); ++k) {
-        if (contains_word(keys.name, lowered_priority[k]) ||
-            contains_word(keys.wm_class, lowered_priority[k])) {
+        if (contains_word(name, lowered_priority[k]) || contains_word(keys.wm_class, lowered_priority[k])) {
             return k;
         }
     }
@@ -148,23 +150,17 @@ std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<
     };
     const std::string lowered_query = lower(query);
     std::vector<Ranked> matched;
-    std::vector<std::optional<MatchTier>> tiers;
     for (std::uint32_t i = 0; i < entries.size(); ++i) {
         if (const auto tier = match_tier(query, lowered_query, entries[i], keys[i])) {
             matched.push_back({*tier, 0, i});
-            tiers.push_back(tier);
         }
     }
-    const std::vector<bool> visible = visible_rows(tiers);
-    std::size_t kept = 0;
-    for (std::size_t m = 0; m < matched.size(); ++m) {
-        if (visible[m]) {
-            matched[kept] = matched[m];
-            matched[kept].count = launch_count(history, entries[matched[m].index].name);
-            ++kept;
-        }
+    const bool strong =
+        std::any_of(matched.begin(), matched.end(), [](const Ranked& r) { return r.tier < first_weak_tier; });
+    std::erase_if(matched, [&](const Ranked& r) { return !shown_beside(r.tier, strong); });
+    for (Ranked& r : matched) {
+        r.count = launch_count(history, entries[r.index].name);
     }
-    matched.resize(kept);
     std::sort(matched.begin(), matched.end(), [&](const Ranked& a, const Ranked& b) {
         const int c = compare_for_query(a.tier, a.count, keys[a.index], b.tier, b.count, keys[b.index]);
         return c != 0 ? c < 0 : a.index < b.index;

@@ -75,7 +75,10 @@ void show_entry(RowWidgets& row, const RowSource& source) {
     }
     const guint position = gtk_list_item_get_position(row.item);
     show_icon(row, source, *entry, index, position >= source.view_first && position <= source.view_last);
-    gtk_label_set_text(row.name, entry->name.c_str());
+    gtk_label_set_text(row.name, shown_name(*entry).c_str());
+    // What the row's application is for, for screen readers.
+    gtk_accessible_update_property(GTK_ACCESSIBLE(row.box), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION,
+                                   entry->comment.c_str(), -1);
     gtk_label_set_text(row.wm_class, entry->startup_wm_class ? entry->startup_wm_class->c_str() : "");
     gtk_widget_set_visible(GTK_WIDGET(row.wm_class), entry->startup_wm_class.has_value());
 }

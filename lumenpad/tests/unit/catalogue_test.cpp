@@ -201,5 +201,41 @@ TEST_F(ScanApplications, UserDirectoryUnderHome) {
     EXPECT_EQ(probes(scan_applications()), (std::vector<std::string>{"home"}));
 }
 
+TEST(WithActionRows, FollowsEachApplicationWithItsActions) {
+    AppEntry browser;
+    browser.name = "Browser";
+    browser.localised_name = "Navigateur";
+    browser.exec = "browser";
+    browser.icon = "web";
+    browser.startup_wm_class = "browser";
+    browser.actions = {{"New Window", "Nouvelle fen\xC3\xAAtre", "browser --new"},
+                       {"Private", std::nullopt, "browser -p"}};
+    AppEntry editor;
+    editor.name = "Editor";
+    editor.exec = "editor";
+    editor.terminal = true;
+    editor.actions = {{"Open", std::nullopt, "editor -o"}};
+
+    const auto rows = with_action_rows({browser, editor});
+    ASSERT_EQ(rows.size(), 5U);
+    std::vector<std::string> names;
+    std::vector<std::string> shown;
+    for (const auto& row : rows) {
+        names.push_back(row.name);
+        shown.push_back(shown_name(row));
+        EXPECT_TRUE(row.actions.empty()) << row.name;
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Browser", "Browser: New Window", "Browser: Private", "Editor",
+                                               "Editor: Open"}));
+    EXPECT_EQ(shown[1], "Navigateur: Nouvelle fen\xC3\xAAtre");
+    EXPECT_EQ(shown[2], "Navigateur: Private");
+    EXPECT_EQ(shown[4], "Editor: Open");
+    EXPECT_FALSE(rows[4].localised_name);
+    EXPECT_EQ(rows[1].exec, "browser --new");
+    EXPECT_EQ(rows[1].icon, "web");
+    EXPECT_EQ(rows[1].startup_wm_class, "browser");
+    EXPECT_TRUE(rows[4].terminal);
+}
+
 }  // namespace
 }  // namespace lumenpad

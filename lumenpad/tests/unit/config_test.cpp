@@ -114,6 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "\"priority\" must be an array of strings at line 3, column 22"},
         BadConfig{"priority_as_string", "[[context]]\nname = \"code\"\npriority = \"kitty\"\n",
                   "\"priority\" must be an array of strings at line 3, column 12"},
+        BadConfig{"show_actions_as_string", "show_actions = \"yes\"\n",
+                  "\"show_actions\" must be true or false at line 1, column 16"},
         // Each of these crashes or misleads the TOML library: refused first.
         BadConfig{"dotted_key_of_35000_parts", dotted(35000) + " = 1\n",
                   "keys nested more than 256 deep at line 1, column 512"},
@@ -139,6 +141,14 @@ TEST_F(ConfigFile, FilesWithoutContexts) {
         EXPECT_TRUE(loaded.config.contexts.empty()) << text;
         EXPECT_EQ(loaded.messages, "") << text;
     }
+}
+
+TEST_F(ConfigFile, ShowActionsIsOffUnlessSetTrue) {
+    EXPECT_FALSE(load_text("").config.show_actions);
+    EXPECT_TRUE(load_text("show_actions = true\n[[context]]\nname = \"x\"\n").config.show_actions);
+    EXPECT_FALSE(load_text("show_actions = false\n").config.show_actions);
+    // Only at the top level.
+    EXPECT_FALSE(load_text("[[context]]\nname = \"x\"\nshow_actions = true\n").config.show_actions);
 }
 
 TEST_F(ConfigFile, NonAsciiInStringsAndCommentsAndDeepButBoundedKeys) {

@@ -51,7 +51,14 @@ INSTANTIATE_TEST_SUITE_P(
                     // Full lower-case mapping: capital sigma at a word end.
                     TierCase{"ΟΔΟΣ", "οδος", std::nullopt, "odos", 0},
                     TierCase{"straße", "STRASSE", std::nullopt, "s", std::nullopt},
-                    TierCase{"İs", "İstanbul", std::nullopt, "i", 1}));
+                    TierCase{"İs", "İstanbul", std::nullopt, "i", 1},
+                    // Subsequences through characters whose lower case is ASCII.
+                    TierCase{"kv",
+                             "\xE2\x84\xAA"
+                             "elvin",
+                             std::nullopt, "x", 4},
+                    TierCase{"ib", "İstanbul", std::nullopt, "x", 4},
+                    TierCase{"IB", "istanbul", std::nullopt, "x", 4}));
 
 TEST(SortTier, IsFourForSubsequencesAndForNonMatchesAlike) {
     EXPECT_EQ(sort_tier("frfx", entry("Firefox")), 4);
@@ -89,6 +96,37 @@ TEST(VisibleRows, TermMatchesTerminalAndHidesTheCommandLineMatch) {
     EXPECT_EQ(tiers[0], 1);
     EXPECT_EQ(tiers[1], 4);
     EXPECT_EQ(visible_rows(tiers), (std::vector<bool>{true, false}));
+}
+
+// A localised name beside the unlocalised one, and the generic name and
+// keywords below every tier of the names.
+struct NamedTierCase {
+    const char* query;
+    std::optional<MatchTier> tier;
+};
+
+class LocalisedEntryTier : public testing::TestWithParam<NamedTierCase> {};
+
+TEST_P(LocalisedEntryTier, NamesFirstThenWordsOfTheGenericNameAndKeywords) {
+    AppEntry firefox = entry("Firefox ESR", std::nullopt, "/usr/lib/firefox-esr/firefox-esr");
+    firefox.localised_name = "Feuerfuchs";
+    firefox.generic_names = {"Webbrowser", "Web Browser"};
+    firefox.keywords = {"Internet", "WWW"};
+    EXPECT_EQ(match_tier(GetParam().query, firefox), GetParam().tier) << GetParam().query;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LocalisedEntryTier,
+    testing::Values(NamedTierCase{"feuerfuchs", 0}, NamedTierCase{"firefox esr", 0},
+                    NamedTierCase{"feuer", 1}, NamedTierCase{"firef", 1}, NamedTierCase{"fuchs", 2},
+                    NamedTierCase{"esr", 2}, NamedTierCase{"ffx", 4}, NamedTierCase{"brow", 5},
+                    NamedTierCase{"WEB", 5}, NamedTierCase{"inter", 5}, NamedTierCase{"rowser", std::nullopt},
+                    NamedTierCase{"web browser", std::nullopt}, NamedTierCase{"zzz", std::nullopt}));
+
+TEST(VisibleRows, KeywordMatchesStayBesideStrongOnes) {
+    using Tiers = std::vector<std::optional<MatchTier>>;
+    EXPECT_EQ(visible_rows(Tiers{1, 5, 4}), (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(visible_rows(Tiers{5, 4}), (std::vector<bool>{true, true}));
 }
 
 }  // namespace

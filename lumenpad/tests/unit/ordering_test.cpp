@@ -121,6 +121,12 @@ TEST(CompareForQuery, TierFirstThenCountThenName) {
     EXPECT_EQ(cmp(entry("FIREBIRD"), d), 0);
 }
 
+AppEntry keyworded(std::string name, std::string keyword) {
+    AppEntry e = entry(std::move(name));
+    e.keywords = {std::move(keyword)};
+    return e;
+}
+
 struct LiveOrderCase {
     const char* what;
     std::vector<AppEntry> entries;
@@ -189,6 +195,17 @@ INSTANTIATE_TEST_SUITE_P(
                                   {},
                                   "sam",
                                   {"Same", "same", "SAME"}},
+                    LiveOrderCase{"keyword_matches_after_every_other_tier",
+                                  {keyworded("Zebra", "browser"), entry("Obscure", std::nullopt, "b-r-o-w"),
+                                   keyworded("Alpha", "browser"), entry("Browser Tool")},
+                                  {{"Zebra", 9}},
+                                  "brow",
+                                  {"Browser Tool", "Zebra", "Alpha"}},
+                    LiveOrderCase{"keyword_matches_do_not_hide_subsequence_ones",
+                                  {keyworded("Zebra", "browser"), entry("Obscure", std::nullopt, "b-r-o-w")},
+                                  {},
+                                  "brow",
+                                  {"Obscure", "Zebra"}},
                     LiveOrderCase{"nothing_matches", {entry("Alpha"), entry("Beta")}, {}, "qqq", {}},
                     LiveOrderCase{"empty_catalogue", {}, {}, "a", {}}),
     [](const auto& info) { return std::string(info.param.what); });
