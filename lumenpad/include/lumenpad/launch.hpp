@@ -4,6 +4,7 @@
 
 #include "lumenpad/app_entry.hpp"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ std::string choose_terminal();
 std::vector<std::string> launch_argv(const AppEntry& entry);
 
 // Starts the command and returns once the child exists; failures are silent.
-void launch_entry(const AppEntry& entry);
+// The activation token, when there is one, lets the program take the focus.
+void launch_entry(const AppEntry& entry, const std::optional<std::string>& activation_token = std::nullopt);
 
 }  // namespace lumenpad

@@ -38,7 +38,8 @@ void on_row_activated(GtkListView* list, guint position, ListData* data);
 // "released" of the list's click gesture: a single click starts the row.
 void on_row_clicked(GtkGestureClick* gesture, int presses, double x, double y, ListData* data);
 
-// Counts the launch, saves the history, starts the command, closes.
+// Counts the launch, saves the history, starts the command with an
+// activation token, closes.
 void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher);
 
 // The entry of the row at `position`, if any.

@@ -18,8 +18,17 @@ enum class ChildStreams {
     detached,
 };
 
-// Starts argv[0], looked up in PATH, with the launcher's environment; the
-// child's pid, or nothing when it could not be started.
-std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildStreams streams);
+// Starts argv[0], looked up in PATH, with the launcher's environment (or
+// `environment`, as "NAME=value" texts); the child's pid, or nothing when it
+// could not be started.
+std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildStreams streams,
+                                   const std::vector<std::string>* environment = nullptr);
+
+// `environment` (as environ holds it) for a program that the user started:
+// with the activation token that lets it take the focus as
+// XDG_ACTIVATION_TOKEN and DESKTOP_STARTUP_ID, or without either when there
+// is none, so that it never inherits a token that is not its own.
+std::vector<std::string> launched_environment(char* const* environment,
+                                              const std::optional<std::string>& activation_token);
 
 }  // namespace lumenpad

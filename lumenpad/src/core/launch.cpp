@@ -9,6 +9,8 @@
 
 #include <array>
 
+extern char** environ;
+
 namespace lumenpad {
 
 namespace {
@@ -49,8 +51,9 @@ std::vector<std::string> launch_argv(const AppEntry& entry) {
     return {choose_terminal(), "-e", "bash", "-c", std::move(command)};
 }
 
-void launch_entry(const AppEntry& entry) {
-    spawn_program(launch_argv(entry), ChildStreams::detached);
+void launch_entry(const AppEntry& entry, const std::optional<std::string>& activation_token) {
+    const std::vector<std::string> environment = launched_environment(environ, activation_token);
+    spawn_program(launch_argv(entry), ChildStreams::detached, &environment);
 }
 
 }  // namespace lumenpad

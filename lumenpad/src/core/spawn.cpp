@@ -4,6 +4,10 @@
 #include <signal.h>
 #include <spawn.h>
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 extern char** environ;
 
 namespace lumenpad {
@@ -44,18 +48,48 @@ void detach_streams(SpawnFileActions& actions) {
     posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
 }
 
+// The texts as the null-terminated array that exec takes.
+std::vector<char*> pointers_to(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
+    for (const auto& text : texts) {
+        pointers.push_back(const_cast<char*>(text.c_str()));
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 }  // namespace
 
-std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildStreams streams) {
+std::vector<std::string> launched_environment(char* const* environment,
+                                              const std::optional<std::string>& activation_token) {
+    static constexpr std::string_view token_variables[] = {"XDG_ACTIVATION_TOKEN=", "DESKTOP_STARTUP_ID="};
+    std::vector<std::string> out;
+    for (char* const* variable = environment; variable != nullptr && *variable != nullptr; ++variable) {
+        const std::string_view text(*variable);
+        if (std::none_of(std::begin(token_variables), std::end(token_variables),
+                         [&](std::string_view name) { return text.starts_with(name); })) {
+            out.emplace_back(text);
+        }
+    }
+    if (activation_token) {
+        for (const std::string_view name : token_variables) {
+            out.push_back(std::string(name) + *activation_token);
+        }
+    }
+    return out;
+}
+
+std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildStreams streams,
+                                   const std::vector<std::string>* environment) {
     if (argv.empty()) {
         return std::nullopt;
     }
-    std::vector<char*> pointers;
-    pointers.reserve(argv.size() + 1);
-    for (const auto& arg : argv) {
-        pointers.push_back(const_cast<char*>(arg.c_str()));
+    std::vector<char*> pointers = pointers_to(argv);
+    std::vector<char*> variables;
+    if (environment != nullptr) {
+        variables = pointers_to(*environment);
     }
-    pointers.push_back(nullptr);
 
     SpawnFileActions actions;
     SpawnAttributes attributes;
@@ -65,7 +99,8 @@ std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildSt
     restore_sigpipe(attributes);
 
     pid_t child = 0;
-    if (posix_spawnp(&child, pointers[0], actions.get(), attributes.get(), pointers.data(), environ) != 0) {
+    char** envp = environment != nullptr ? variables.data() : environ;
+    if (posix_spawnp(&child, pointers[0], actions.get(), attributes.get(), pointers.data(), envp) != 0) {
         return std::nullopt;
     }
     return child;

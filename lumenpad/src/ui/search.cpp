@@ -1,5 +1,6 @@
 #include "lumenpad/search.hpp"
 
+#include "lumenpad/activation.hpp"
 #include "lumenpad/launch.hpp"
 #include "lumenpad/list_compat.hpp"
 #include "lumenpad/ordering.hpp"
@@ -52,7 +53,7 @@ void filter_rows(GtkEditable* field, ListData* data) {
 void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher) {
     record_launch(history, entry.name);
     save_history(history);
-    launch_entry(entry);
+    launch_entry(entry, activation_token(entry));
     // Held here: closing tears down the handlers that hold the others.
     const CloseLauncher close = close_launcher;
     (*close)();

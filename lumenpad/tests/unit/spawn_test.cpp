@@ -53,5 +53,30 @@ TEST(SpawnProgram, AProgramThatIsNowhereGivesNothing) {
     EXPECT_FALSE(spawn_program({}, ChildStreams::inherited));
 }
 
+TEST(LaunchedEnvironment, CarriesOnlyTheLaunchsOwnToken) {
+    char* environment[] = {const_cast<char*>("PATH=/bin"), const_cast<char*>("XDG_ACTIVATION_TOKEN=stale"),
+                           const_cast<char*>("DESKTOP_STARTUP_ID=old"), const_cast<char*>("HOME=/h"),
+                           nullptr};
+    using Texts = std::vector<std::string>;
+    EXPECT_EQ(launched_environment(environment, std::nullopt), (Texts{"PATH=/bin", "HOME=/h"}));
+    EXPECT_EQ(launched_environment(environment, "fresh"),
+              (Texts{"PATH=/bin", "HOME=/h", "XDG_ACTIVATION_TOKEN=fresh", "DESKTOP_STARTUP_ID=fresh"}));
+}
+
+// The environment given is the child's whole environment.
+TEST(SpawnProgram, GivesTheChildTheEnvironmentAsked) {
+    const test::TempDir dir;
+    const std::string report = dir / "report";
+    const std::vector<std::string> environment{"ONLY=this", "PATH=/usr/bin:/bin"};
+    const auto child =
+        spawn_program({"sh", "-c", "env > '" + report + "'"}, ChildStreams::inherited, &environment);
+    ASSERT_TRUE(child);
+    int status = 0;
+    ASSERT_EQ(waitpid(*child, &status, 0), *child);
+    const std::string seen = test::read_whole_file(report);
+    EXPECT_NE(seen.find("ONLY=this\n"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("HOME="), std::string::npos) << seen;
+}
+
 }  // namespace
 }  // namespace lumenpad
