@@ -1,17 +1,22 @@
-// Start-up: the toggle check, then GTK's start while another thread gathers
-// every input the window needs, once, in order.
+// Start-up: the options, the toggle check, then GTK's start while another
+// thread gathers every input the window needs, once, in order (or, in dmenu
+// mode, reads the lines to choose from).
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad-shared/owned_signal.hpp"
 #include "lumenpad/inputs.hpp"
 #include "lumenpad/instance.hpp"
+#include "lumenpad/options.hpp"
 #include "lumenpad/window.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -29,21 +34,9 @@ void reopen_closed_standard_streams() {
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Runs the window over the inputs being gathered; the exit status.
+int run_window(std::unique_ptr<lumenpad::ActivationData> data, GApplicationFlags flags, char* program) {
     using namespace lumenpad;
-
-    signal(SIGPIPE, SIG_IGN);
-    reopen_closed_standard_streams();
-
-    if (stop_running_instance()) {
-        return 0;
-    }
-    write_pid_file();
-
-    auto data = std::make_unique<ActivationData>(
-        ActivationData{std::make_shared<LauncherState>(), start_gathering_inputs()});
     // Asked here, not by the application's start-up, which would end the
     // program at once, the other thread still reading.
     if (!gtk_init_check()) {
@@ -52,10 +45,59 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot open display: %s\n", name != nullptr ? name : "");
         return 1;
     }
+    const auto application = adopt(gtk_application_new("com.velmora.lumenpad", flags));
+    ActivationData* activation = data.release();
+    connect_owned(application.get(), "activate", on_activate, activation);
+    // The options are the program's own; GApplication sees none.
+    char* arguments[] = {program, nullptr};
+    g_application_run(G_APPLICATION(application.get()), 1, arguments);
+    return activation->exit_status;
+}
 
-    const auto application = adopt(gtk_application_new("com.velmora.lumenpad", GApplicationFlags{}));
-    connect_owned(application.get(), "activate", on_activate, data.release());
+}  // namespace
 
-    g_application_run(G_APPLICATION(application.get()), argc, argv);
-    return 0;
+int main(int argc, char** argv) {
+    using namespace lumenpad;
+
+    signal(SIGPIPE, SIG_IGN);
+    reopen_closed_standard_streams();
+
+    const ParsedOptions parsed =
+        parse_options(std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
+    switch (parsed.action) {
+        case ParsedOptions::Action::help:
+            std::fputs(usage_text().c_str(), stdout);
+            return 0;
+        case ParsedOptions::Action::version:
+            std::fputs(version_text().c_str(), stdout);
+            return 0;
+        case ParsedOptions::Action::error:
+            std::fprintf(stderr, "lumenpad: %s\nTry 'lumenpad --help'.\n", parsed.error.c_str());
+            return 2;
+        case ParsedOptions::Action::run:
+            break;
+    }
+    char* program = argc > 0 ? argv[0] : const_cast<char*>("lumenpad");
+
+    if (parsed.options.dmenu) {
+        if (isatty(STDIN_FILENO) != 0) {
+            std::fputs(
+                "lumenpad: --dmenu chooses among the lines of standard input; pipe them in, as in "
+                "'ls | lumenpad --dmenu'\n",
+                stderr);
+            return 2;
+        }
+        // No toggle and no pid file: a menu may open while the launcher is.
+        auto data = std::make_unique<ActivationData>(
+            ActivationData{std::make_shared<LauncherState>(), start_reading_choices(), parsed.options});
+        return run_window(std::move(data), G_APPLICATION_NON_UNIQUE, program);
+    }
+
+    if (stop_running_instance()) {
+        return 0;
+    }
+    write_pid_file();
+    auto data = std::make_unique<ActivationData>(
+        ActivationData{std::make_shared<LauncherState>(), start_gathering_inputs()});
+    return run_window(std::move(data), GApplicationFlags{}, program);
 }

@@ -5,8 +5,10 @@
 #include "lumenpad/app_entry.hpp"
 #include "lumenpad/history.hpp"
 #include "lumenpad/matching.hpp"
+#include "lumenpad/ordering.hpp"
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,11 +16,17 @@
 namespace lumenpad {
 
 struct LauncherState {
-    // The catalogue in its initial order, and the entries' lowered keys.
+    // The catalogue in its initial order, and the entries' lowered keys (or
+    // the keys to come, until the first edit takes them).
     std::vector<AppEntry> entries;
     std::vector<MatchKeys> keys;
+    std::future<std::vector<MatchKeys>> keys_to_come;
     std::string current_query;
     History history;
+    Ranking ranking = Ranking::launches_and_name;
+    // What choosing a row does: without it, the application is counted and
+    // started (in dmenu mode, the line is printed instead).
+    std::function<void(const AppEntry&)> choose;
 };
 
 // Deletes the pid file and closes the window; shared by every handler that

@@ -29,6 +29,8 @@ struct MatchKeys {
     std::vector<std::string> words;
 };
 MatchKeys match_keys(const AppEntry& entry);
+// The keys of an entry that is nothing but its name (a line of dmenu mode).
+MatchKeys line_keys(std::string_view name);
 // The keys of every entry, in the same order.
 std::vector<MatchKeys> catalogue_keys(const std::vector<AppEntry>& entries);
 

@@ -41,12 +41,18 @@ int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& 
 // Name keys compare by their UTF-8 bytes, unsigned.
 int compare_name_keys(std::string_view a, std::string_view b);
 
+// How rows of one tier are ordered under a query: by launch count and name
+// (applications), or as they came (the lines of dmenu mode).
+enum class Ranking { launches_and_name, given_order };
+
 // The live order for `query`: the indices of the entries it leaves visible
 // (`keys` holds their lowered keys, `history` their launch counts), in the
 // order the list shows them. While the query is empty that is every entry in
-// the initial order; otherwise tier, launch count and name key decide, and
-// entries equal in all three keep their initial order.
+// the initial order; otherwise tier, launch count and name key decide (or
+// the tier alone, by `ranking`), and entries equal in all of them keep their
+// initial order.
 std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<AppEntry>& entries,
-                                      const std::vector<MatchKeys>& keys, const History& history);
+                                      const std::vector<MatchKeys>& keys, const History& history,
+                                      Ranking ranking = Ranking::launches_and_name);
 
 }  // namespace lumenpad

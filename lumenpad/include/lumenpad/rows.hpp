@@ -39,6 +39,8 @@ struct RowSource {
     // whole row, as last laid out.
     int content_height = 0;
     int row_height = 0;
+    // Whether rows have icons (the lines of dmenu mode have none).
+    bool show_icons = true;
     // Every row the list has, with content or without.
     std::unordered_set<GtkListItem*> rows;
     // Gives empty rows the content's height.

@@ -4,6 +4,7 @@
 
 #include "lumenpad/inputs.hpp"
 #include "lumenpad/launcher_state.hpp"
+#include "lumenpad/options.hpp"
 #include "lumenpad/result_list.hpp"
 #include "lumenpad/rows.hpp"
 
@@ -15,11 +16,15 @@
 namespace lumenpad {
 
 // What start-up hands the "activate" handler: the shared state (an empty
-// query), and the inputs that will fill it while they are still being
-// gathered.
+// query), the inputs that will fill it while they are still being gathered,
+// and the command line's options; the window leaves the program's exit
+// status here.
 struct ActivationData {
     std::shared_ptr<LauncherState> state;
     std::future<Inputs> inputs{};
+    Options options{};
+    // In dmenu mode: 0 once a line has been chosen and printed.
+    int exit_status = 0;
 };
 
 // The "activate" handler; builds and presents one window.

@@ -92,6 +92,10 @@ MatchKeys match_keys(const AppEntry& entry) {
     return keys;
 }
 
+MatchKeys line_keys(std::string_view name) {
+    return {lower(name), {}, {}, {}};
+}
+
 std::vector<MatchKeys> catalogue_keys(const std::vector<AppEntry>& entries) {
     std::vector<MatchKeys> keys;
     keys.reserve(entries.size());

@@ -3,11 +3,16 @@
 #include "lumenpad-shared/text.hpp"
 
 #include <algorithm>
+#include <future>
+#include <iterator>
 #include <numeric>
 
 namespace lumenpad {
 
 namespace {
+
+// Below this many entries a second thread costs more than it saves.
+constexpr std::uint32_t parallel_match_size = 20'000;
 
 bool is_word_byte(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
@@ -135,7 +140,8 @@ int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& 
 }
 
 std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<AppEntry>& entries,
-                                      const std::vector<MatchKeys>& keys, const History& history) {
+                                      const std::vector<MatchKeys>& keys, const History& history,
+                                      Ranking ranking) {
     std::vector<std::uint32_t> order;
     if (query.empty()) {
         order.resize(entries.size());
@@ -149,22 +155,49 @@ std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<
         std::uint32_t index;
     };
     const std::string lowered_query = lower(query);
-    std::vector<Ranked> matched;
-    for (std::uint32_t i = 0; i < entries.size(); ++i) {
-        if (const auto tier = match_tier(query, lowered_query, entries[i], keys[i])) {
-            matched.push_back({*tier, 0, i});
+    const auto match_range = [&](std::uint32_t begin, std::uint32_t end) {
+        std::vector<Ranked> found;
+        for (std::uint32_t i = begin; i < end; ++i) {
+            if (const auto tier = match_tier(query, lowered_query, entries[i], keys[i])) {
+                found.push_back({*tier, 0, i});
+            }
         }
+        return found;
+    };
+    const auto size = static_cast<std::uint32_t>(entries.size());
+    std::vector<Ranked> matched;
+    if (size < parallel_match_size) {
+        matched = match_range(0, size);
+    } else {
+        // Long lists (the lines of dmenu mode) are matched in two halves at
+        // once, so that a keystroke stays within a frame.
+        const std::uint32_t half = size / 2;
+        auto second = std::async(std::launch::async, match_range, half, size);
+        matched = match_range(0, half);
+        std::vector<Ranked> rest = second.get();
+        matched.insert(matched.end(), rest.begin(), rest.end());
     }
     const bool strong =
         std::any_of(matched.begin(), matched.end(), [](const Ranked& r) { return r.tier < first_weak_tier; });
     std::erase_if(matched, [&](const Ranked& r) { return !shown_beside(r.tier, strong); });
-    for (Ranked& r : matched) {
-        r.count = launch_count(history, entries[r.index].name);
+    if (ranking == Ranking::launches_and_name) {
+        for (Ranked& r : matched) {
+            r.count = launch_count(history, entries[r.index].name);
+        }
+        std::sort(matched.begin(), matched.end(), [&](const Ranked& a, const Ranked& b) {
+            const int c = compare_for_query(a.tier, a.count, keys[a.index], b.tier, b.count, keys[b.index]);
+            return c != 0 ? c < 0 : a.index < b.index;
+        });
+    } else {
+        // Matched in index order already: a stable pass per tier.
+        std::vector<Ranked> by_tier;
+        by_tier.reserve(matched.size());
+        for (MatchTier tier = 0; tier <= keyword_tier; ++tier) {
+            std::copy_if(matched.begin(), matched.end(), std::back_inserter(by_tier),
+                         [tier](const Ranked& r) { return r.tier == tier; });
+        }
+        matched = std::move(by_tier);
     }
-    std::sort(matched.begin(), matched.end(), [&](const Ranked& a, const Ranked& b) {
-        const int c = compare_for_query(a.tier, a.count, keys[a.index], b.tier, b.count, keys[b.index]);
-        return c != 0 ? c < 0 : a.index < b.index;
-    });
     order.reserve(matched.size());
     for (const Ranked& r : matched) {
         order.push_back(r.index);

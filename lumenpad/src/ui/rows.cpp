@@ -58,6 +58,9 @@ bool is_near(const RowSource& source, guint position) {
 
 void show_icon(RowWidgets& row, const RowSource& source, const AppEntry& entry, std::uint32_t index,
                bool wait) {
+    if (row.icon == nullptr) {
+        return;
+    }
     const IconTextures::Lookup image = source.icons->texture_for(index, wait);
     row.icon_pending = image.pending;
     if (image.texture != nullptr) {
@@ -93,9 +96,12 @@ void fill_row(GtkListItem* item, const RowSource& source) {
     gtk_widget_set_margin_end(box, 6);
     gtk_widget_set_valign(box, GTK_ALIGN_CENTER);
 
-    GtkWidget* icon = gtk_image_new();
-    gtk_image_set_pixel_size(GTK_IMAGE(icon), icon_size);
-    gtk_box_append(GTK_BOX(box), icon);
+    GtkWidget* icon = nullptr;
+    if (source.show_icons) {
+        icon = gtk_image_new();
+        gtk_image_set_pixel_size(GTK_IMAGE(icon), icon_size);
+        gtk_box_append(GTK_BOX(box), icon);
+    }
 
     GtkWidget* name = gtk_label_new(nullptr);
     gtk_widget_add_css_class(name, "app-name");
@@ -109,7 +115,8 @@ void fill_row(GtkListItem* item, const RowSource& source) {
     gtk_label_set_xalign(GTK_LABEL(wm_class), 1.0F);
     gtk_box_append(GTK_BOX(box), wm_class);
 
-    auto* row = new RowWidgets{item, box, GTK_IMAGE(icon), GTK_LABEL(name), GTK_LABEL(wm_class)};
+    auto* row = new RowWidgets{item, box, icon != nullptr ? GTK_IMAGE(icon) : nullptr, GTK_LABEL(name),
+                               GTK_LABEL(wm_class)};
     g_object_set_qdata_full(G_OBJECT(box), row_quark(), row,
                             [](gpointer p) { delete static_cast<RowWidgets*>(p); });
     gtk_list_item_set_child(item, box);
@@ -140,7 +147,8 @@ void bind_row(GtkSignalListItemFactory*, GtkListItem* item, gpointer data) {
 }
 
 void unbind_row(GtkSignalListItemFactory*, GtkListItem* item, gpointer) {
-    if (RowWidgets* row = row_widgets(item)) {
+    RowWidgets* row = row_widgets(item);
+    if (row != nullptr && row->icon != nullptr) {
         gtk_image_clear(row->icon);
         row->icon_pending = false;
     }

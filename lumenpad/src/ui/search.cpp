@@ -18,11 +18,19 @@ void select_row(const ListData& data, guint position) {
     scroll_list_to(data.list, position);
 }
 
-// Starts the entry at `position`, if there is one.
+// Starts (or, in dmenu mode, chooses) the entry at `position`, if any.
 void activate_position(const ListData& data, guint position) {
-    if (const AppEntry* entry = entry_at(data, position)) {
-        activate_entry(*entry, data.state->history, data.close_launcher);
+    const AppEntry* entry = entry_at(data, position);
+    if (entry == nullptr) {
+        return;
     }
+    if (data.state->choose) {
+        data.state->choose(*entry);
+        const CloseLauncher close = data.close_launcher;
+        (*close)();
+        return;
+    }
+    activate_entry(*entry, data.state->history, data.close_launcher);
 }
 
 }  // namespace
@@ -34,9 +42,12 @@ const AppEntry* entry_at(const ListData& data, guint position) {
 
 void filter_rows(GtkEditable* field, ListData* data) {
     LauncherState& state = *data->state;
+    if (state.keys_to_come.valid()) {
+        state.keys = state.keys_to_come.get();
+    }
     state.current_query = gtk_editable_get_text(field);
     std::vector<std::uint32_t> order =
-        live_order(state.current_query, state.entries, state.keys, state.history);
+        live_order(state.current_query, state.entries, state.keys, state.history, state.ranking);
     const bool any = !order.empty();
     // Unselected first, so the selection has no row to look for among those
     // that go; the first row is selected once the list holds them.

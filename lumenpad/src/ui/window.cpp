@@ -11,6 +11,8 @@
 
 #include <gtk4-layer-shell.h>
 
+#include <cstdio>
+
 namespace lumenpad {
 
 namespace {
@@ -78,15 +80,28 @@ void take_inputs(ActivationData& data) {
         Inputs inputs = data.inputs.get();
         state.entries = std::move(inputs.entries);
         state.keys = std::move(inputs.keys);
+        state.keys_to_come = std::move(inputs.keys_to_come);
         state.history = std::move(inputs.history);
     }
-    if (state.keys.size() != state.entries.size()) {
+    if (!state.keys_to_come.valid() && state.keys.size() != state.entries.size()) {
         state.keys = catalogue_keys(state.entries);
     }
 }
 
+// In dmenu mode the lines keep the order given, and choosing one prints it.
+void choose_lines(ActivationData& data) {
+    data.exit_status = 1;
+    data.state->ranking = Ranking::given_order;
+    data.state->choose = [status = &data.exit_status](const AppEntry& line) {
+        const std::string text = line.name + "\n";
+        const bool printed =
+            std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+        *status = printed ? 0 : 1;
+    };
+}
+
 GtkListView* make_list(const std::shared_ptr<LauncherState>& state, LumenpadResultList* results,
-                       GtkSingleSelection** selection) {
+                       GtkSingleSelection** selection, bool show_icons) {
     // The edits select the rows themselves.
     *selection = gtk_single_selection_new(G_LIST_MODEL(g_object_ref(results)));
     gtk_single_selection_set_autoselect(*selection, FALSE);
@@ -95,6 +110,7 @@ GtkListView* make_list(const std::shared_ptr<LauncherState>& state, LumenpadResu
         gtk_single_selection_set_selected(*selection, 0);
     }
     auto* rows = new ListRows(state, results);
+    rows->source.show_icons = show_icons;
     GtkWidget* list = gtk_list_view_new(GTK_SELECTION_MODEL(*selection),
                                         row_factory(rows->source, gdk_display_get_default()));
     g_object_set_qdata_full(G_OBJECT(list), rows_quark(), rows,
@@ -127,10 +143,15 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
     setup_layer_surface(GTK_WINDOW(window));
 
     // The close action owns a reference to the window; the handlers that hold
-    // it are torn down with the window, which drops that reference.
+    // it are torn down with the window, which drops that reference. The pid
+    // file is the launcher's: dmenu mode has none, and must not remove the
+    // launcher's.
+    const bool dmenu = data.options.dmenu;
     std::shared_ptr<GtkWindow> window_ref = retain(GTK_WINDOW(window));
-    CloseLauncher close_launcher = std::make_shared<std::function<void()>>([window_ref] {
-        remove_pid_file();
+    CloseLauncher close_launcher = std::make_shared<std::function<void()>>([window_ref, dmenu] {
+        if (!dmenu) {
+            remove_pid_file();
+        }
         gtk_window_close(window_ref.get());
     });
 
@@ -142,7 +163,8 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
     gtk_widget_set_size_request(column, column_width, -1);
 
     GtkWidget* field = gtk_search_entry_new();
-    g_object_set(field, "placeholder-text", "Search apps\u2026", nullptr);
+    const std::string placeholder = dmenu ? data.options.prompt.value_or("") : "Search apps\u2026";
+    g_object_set(field, "placeholder-text", placeholder.c_str(), nullptr);
     gtk_box_append(GTK_BOX(column), field);
     blink_caret(GTK_EDITABLE(field));
 
@@ -153,9 +175,12 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
 
     // As late as can be: the list is the first thing that needs them.
     take_inputs(data);
+    if (dmenu) {
+        choose_lines(data);
+    }
     LumenpadResultList* results = result_list_new(data.state->entries.size());
     GtkSingleSelection* selection = nullptr;
-    GtkListView* list = make_list(data.state, results, &selection);
+    GtkListView* list = make_list(data.state, results, &selection, !dmenu);
     g_object_unref(results);
 
     gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scrolled), GTK_WIDGET(list));
@@ -183,7 +208,9 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
     connect_owned(click, "pressed", on_click_pressed, new ClickData{column, window, close_launcher});
     gtk_widget_add_controller(window, GTK_EVENT_CONTROLLER(click));
 
-    g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), nullptr);
+    if (!dmenu) {
+        g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), nullptr);
+    }
 
     return {GTK_WINDOW(window), GTK_BOX(column), GTK_EDITABLE(field),    list,
             selection,          results,         &rows_of(list)->source, close_launcher};

@@ -51,9 +51,11 @@ class Launcher:
     """One launcher process with its output captured to files in workdir.
 
     env adds to or overrides the session's and the home tree's variables; a
-    value of None removes the variable."""
+    value of None removes the variable. stdin is what the program reads: bytes
+    (through a pipe that is closed once they are written), a file object, or
+    nothing (/dev/null)."""
 
-    def __init__(self, session, home, workdir, binary=None, env=None, args=()):
+    def __init__(self, session, home, workdir, binary=None, env=None, args=(), stdin=None):
         self.session = session
         self.home = home
         self.binary = binary or os.environ.get("LUMENPAD_BIN")
@@ -72,14 +74,22 @@ class Launcher:
         self.workdir = workdir
         self.stdout_path = os.path.join(workdir, "stdout")
         self.stderr_path = os.path.join(workdir, "stderr")
+        self.stdin = stdin
         self.process = None
 
     def start(self):
+        piped = isinstance(self.stdin, bytes)
+        stdin = subprocess.PIPE if piped else (self.stdin or subprocess.DEVNULL)
         with open(self.stdout_path, "ab") as out, open(self.stderr_path, "ab") as err:
             # Its own process group, so that stop() also ends what it started.
             self.process = subprocess.Popen([self.binary, *self.args], env=self.env, cwd=self.workdir,
-                                            stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                            start_new_session=True)
+                                            stdin=stdin, stdout=out, stderr=err, start_new_session=True)
+        if piped:
+            try:
+                self.process.stdin.write(self.stdin)
+                self.process.stdin.close()
+            except BrokenPipeError:
+                pass
         return self
 
     @property
@@ -192,11 +202,11 @@ class LauncherTestCase(unittest.TestCase):
             self.session.wait_for_screen(_panel_gone, 20.0, message="the panel to disappear")
         super().tearDown()
 
-    def start_launcher(self, env=None, args=(), binary=None):
+    def start_launcher(self, env=None, args=(), binary=None, stdin=None):
         """Starts a launcher in this test's home tree; its stderr is checked at
         the end of the test."""
         workdir = tempfile.mkdtemp(prefix="run-", dir=self.tmp)
-        launcher = Launcher(self.session, self.home, workdir, binary=binary, env=env, args=args)
+        launcher = Launcher(self.session, self.home, workdir, binary=binary, env=env, args=args, stdin=stdin)
         self._launchers.append(launcher)
         return launcher.start()
 

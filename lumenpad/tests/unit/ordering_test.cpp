@@ -210,5 +210,18 @@ INSTANTIATE_TEST_SUITE_P(
                     LiveOrderCase{"empty_catalogue", {}, {}, "a", {}}),
     [](const auto& info) { return std::string(info.param.what); });
 
+TEST(LiveOrderInGivenOrder, TierThenTheOrderGivenWhateverTheNamesAndCounts) {
+    const std::vector<AppEntry> lines{entry("zeta fire"), entry("fire b"), entry("afire"), entry("fire a"),
+                                      entry("f-i-r-e")};
+    History history;
+    history.counts = {{"fire a", 50}};
+    std::vector<std::string> shown;
+    for (const std::uint32_t i :
+         live_order("fire", lines, catalogue_keys(lines), history, Ranking::given_order)) {
+        shown.push_back(lines[i].name);
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"fire b", "fire a", "zeta fire", "afire"}));
+}
+
 }  // namespace
 }  // namespace lumenpad

@@ -1,0 +1,96 @@
+"""dmenu mode end to end: lines piped in, one chosen and printed; the
+options of the command line; and the launcher's own files left alone."""
+
+import os
+import pty
+import unittest
+
+from launcher import PANEL, LauncherTestCase
+
+TIMEOUT = 20.0
+LINES = b"reboot\nshutdown\n\nsuspend\r\nlock screen\n"
+
+
+class DmenuTest(LauncherTestCase):
+
+    def test_a_query_and_return_print_the_line_chosen(self):
+        menu = self.start_launcher(args=["--dmenu", "--prompt", "Power"], stdin=LINES)
+        menu.wait_for_surface(TIMEOUT)
+        self.session.type_text("s")
+        # "shutdown" and "suspend" start with it; "lock screen" only contains it.
+        self.session.press("Down")
+        self.session.press("Return")
+        self.assertEqual(menu.wait_exit(TIMEOUT), 0)
+        self.assertEqual(menu.stdout(), "suspend\n")
+
+    def test_lines_keep_their_order_within_a_tier(self):
+        menu = self.start_launcher(args=["--dmenu"], stdin=b"zz two\nzz one\nxzz three\n")
+        menu.wait_for_surface(TIMEOUT)
+        self.session.type_text("zz")
+        self.session.press("Return")
+        self.assertEqual(menu.wait_exit(TIMEOUT), 0)
+        self.assertEqual(menu.stdout(), "zz two\n")
+
+    def test_escape_prints_nothing_and_exits_1(self):
+        menu = self.start_launcher(args=["--dmenu"], stdin=LINES)
+        menu.wait_for_surface(TIMEOUT)
+        self.session.type_text("reb")
+        self.session.press("Escape")
+        self.assertEqual(menu.wait_exit(TIMEOUT), 1)
+        self.assertEqual(menu.stdout(), "")
+
+    def test_return_without_a_match_does_nothing(self):
+        menu = self.start_launcher(args=["--dmenu"], stdin=LINES)
+        menu.wait_for_surface(TIMEOUT)
+        self.session.type_text("qqq")
+        self.session.press("Return")
+        self.session.press("Escape")
+        self.assertEqual(menu.wait_exit(TIMEOUT), 1)
+        self.assertEqual(menu.stdout(), "")
+
+    def test_a_menu_leaves_an_open_launcher_and_its_pid_file_alone(self):
+        self.home.write_desktop_entry("Zulu Menu", "true")
+        menu = self.start_launcher(args=["--dmenu"], stdin=LINES)
+        shown = menu.wait_for_surface(TIMEOUT).region(*PANEL)
+        launcher = self.start_launcher()
+        self.session.wait_for_screen(lambda shot: shot.region(*PANEL) != shown, TIMEOUT,
+                                     message="the launcher over the menu")
+        with open(self.pid_file) as f:
+            pid = f.read()
+        # The menu, first on screen, keeps the keyboard; closing it leaves
+        # the launcher's pid file as it was.
+        self.session.press("Escape")
+        self.assertEqual(menu.wait_exit(TIMEOUT), 1)
+        self.assertTrue(launcher.running())
+        with open(self.pid_file) as f:
+            self.assertEqual(f.read(), pid)
+
+    def test_a_terminal_on_standard_input_is_an_error(self):
+        controller, terminal = pty.openpty()
+        self.addCleanup(os.close, controller)
+        with os.fdopen(terminal, "rb") as stdin:
+            menu = self.start_launcher(args=["--dmenu"], stdin=stdin)
+            self.assertEqual(menu.wait_exit(TIMEOUT), 2)
+        self.assertIn("lumenpad: --dmenu chooses among the lines of standard input", menu.stderr())
+
+    def test_help_version_and_bad_options_open_nothing_and_touch_no_launcher(self):
+        self.home.write_desktop_entry("Zulu Options", "true")
+        launcher = self.start_launcher()
+        launcher.wait_for_surface(TIMEOUT)
+        cases = [(["--help"], 0, "Usage: lumenpad [--dmenu [--prompt TEXT]]", ""),
+                 (["--version"], 0, "lumenpad ", ""),
+                 (["--frobnicate"], 2, "", "lumenpad: unknown option '--frobnicate'"),
+                 (["firefox"], 2, "", "lumenpad: unexpected argument 'firefox'"),
+                 (["--prompt", "x"], 2, "", "lumenpad: option '--prompt' works only with '--dmenu'")]
+        for args, status, out, err in cases:
+            with self.subTest(args=args):
+                other = self.start_launcher(args=args)
+                self.assertEqual(other.wait_exit(TIMEOUT), status)
+                self.assertIn(out, other.stdout())
+                self.assertIn(err, other.stderr())
+                self.assertTrue(launcher.running())
+                self.assertTrue(os.path.exists(self.pid_file))
+
+
+if __name__ == "__main__":
+    unittest.main()
