@@ -108,3 +108,12 @@ def write_catalogue(count, system_dir, user_dir, seed=1):
         directory = user_dir if index % 20 == 0 else system_dir
         with open(os.path.join(directory, file_name), "w", encoding="utf-8") as f:
             f.write(text)
+
+
+def write_menu_lines(count, path, seed=1):
+    """Writes count lines of two to five words each, one per line, as a script
+    would pipe them into a menu."""
+    rng = random.Random(seed)
+    with open(path, "w", encoding="utf-8") as f:
+        for i in range(count):
+            f.write(" ".join(rng.choice(WORDS) for _ in range(rng.randint(2, 5))) + f" {i}\n")
