@@ -1,6 +1,7 @@
 #include "lumenpad/catalogue.hpp"
 
 #include "lumenpad/desktop_entry.hpp"
+#include "lumenpad/desktop_locale.hpp"
 
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/text.hpp"
@@ -29,6 +30,7 @@ bool has_desktop_extension(std::string_view name) {
 }  // namespace
 
 std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs) {
+    const std::vector<std::string> suffixes = locale_suffixes(messages_locale());
     std::unordered_map<std::string, AppEntry> by_file_name;
     for (const auto& dir : dirs) {
         const DirPtr handle(::opendir(dir.c_str()));
@@ -42,7 +44,7 @@ std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs) {
             if (!has_desktop_extension(name)) {
                 continue;
             }
-            auto entry = parse_desktop_entry(join_path(dir, name));
+            auto entry = parse_desktop_entry(join_path(dir, name), suffixes);
             if (entry) {
                 by_file_name.insert_or_assign(lossy_utf8(name), std::move(*entry));
             }

@@ -97,6 +97,10 @@ enum class Key {
 };
 
 Key key_of(std::string_view name) {
+    // Every key the reader keeps starts with one of these letters.
+    if (name.empty() || std::string_view("NGCKEISTAH").find(name.front()) == std::string_view::npos) {
+        return Key::other;
+    }
     static constexpr std::pair<std::string_view, Key> keys[] = {
         {"Name", Key::name},
         {"GenericName", Key::generic_name},
@@ -141,7 +145,8 @@ struct LineKey {
 LineKey line_key(std::string_view key, Group group, const std::vector<std::string>& suffixes) {
     LineKey result;
     if (const size_t open = key.find('['); open != std::string_view::npos) {
-        if (key.back() != ']') {
+        // Without a locale, the usual case of most lines: nothing to look up.
+        if (suffixes.empty() || key.back() != ']') {
             return {};
         }
         result.key = key_of(key.substr(0, open));
@@ -409,6 +414,10 @@ bool is_ascii_letter(char c) {
 }  // namespace
 
 std::string unescape_value(std::string_view value) {
+    // Most values have no escape at all.
+    if (value.find('\\') == std::string_view::npos) {
+        return std::string(value);
+    }
     std::string out;
     out.reserve(value.size());
     for (size_t i = 0; i < value.size(); ++i) {
@@ -464,6 +473,18 @@ std::string strip_field_codes(std::string_view command) {
 
 std::vector<std::string> split_list(std::string_view value) {
     std::vector<std::string> items;
+    if (value.find('\\') == std::string_view::npos) {
+        // Without escapes the items lie between the ';'s as they are.
+        for (size_t start = 0; start <= value.size();) {
+            const size_t end = std::min(value.find(';', start), value.size());
+            const std::string_view item = trim(value.substr(start, end - start));
+            if (!item.empty()) {
+                items.emplace_back(item);
+            }
+            start = end + 1;
+        }
+        return items;
+    }
     std::string item;
     const auto finish = [&] {
         std::string text = string_value(item);
