@@ -13,19 +13,17 @@ namespace lumenpad {
 
 struct Inputs {
     std::vector<AppEntry> entries;
-    // The entries' lowered keys, in the same order; or, while they are still
-    // being lowered, nothing here and the keys to come.
-    std::vector<MatchKeys> keys;
+    // The entries' lowered keys, in the same order, which the thread that
+    // gathered the entries lowers after handing them over: the first frame
+    // needs the entries only, the first edit their keys.
     std::future<std::vector<MatchKeys>> keys_to_come{};
     History history;
 };
 
 // Reads the configuration, the active workspace, the history, the manifest
-// and the catalogue, in that order, sorts the catalogue and lowers its keys.
-Inputs gather_inputs();
-
-// gather_inputs() on a thread of its own, so the files are read while GTK
-// starts; the future's destructor waits for it.
+// and the catalogue, in that order, and sorts the catalogue, on a thread of
+// its own, so the files are read while GTK starts. The futures' destructors
+// wait for the thread.
 std::future<Inputs> start_gathering_inputs();
 
 // The choices of dmenu mode as entries: the lines of standard input, read on

@@ -29,6 +29,10 @@ struct MatchKeys {
     std::vector<std::string> words;
 };
 MatchKeys match_keys(const AppEntry& entry);
+// The keys of the names and window class alone, and the search words then.
+MatchKeys name_keys(const AppEntry& entry);
+void add_search_words(MatchKeys& keys, const std::vector<std::string>& generic_names,
+                      const std::vector<std::string>& keywords);
 // The keys of an entry that is nothing but its name (a line of dmenu mode).
 MatchKeys line_keys(std::string_view name);
 // The keys of every entry, in the same order.

@@ -29,7 +29,8 @@ bool initial_less(const AppEntry& a, const AppEntry& b, const std::vector<std::s
                   const History& history);
 
 // Stable sort of the catalogue by initial_less, computing each entry's keys
-// once instead of at every comparison; returns those keys, in the new order.
+// once instead of at every comparison; returns those keys (names and window
+// class: name_keys), in the new order.
 std::vector<MatchKeys> sort_initial(std::vector<AppEntry>& entries,
                                     const std::vector<std::string>& lowered_priority, const History& history);
 

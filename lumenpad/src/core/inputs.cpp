@@ -9,6 +9,7 @@
 #include "lumenpad/ordering.hpp"
 
 #include <locale.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,17 +44,22 @@ private:
     locale_t previous_ = LC_GLOBAL_LOCALE;
 };
 
-}  // namespace
+// The entries, sorted, with the keys of their names.
+struct Gathered {
+    std::vector<AppEntry> entries;
+    std::vector<MatchKeys> keys;
+    History history;
+};
 
-Inputs gather_inputs() {
+Gathered gather() {
     const Config config = load_config();
     const auto workspace = query_active_workspace();
     const Context* context = select_context(config, workspace.value_or(""));
 
-    Inputs inputs{{}, {}, {}, load_history()};
+    Gathered gathered{{}, {}, load_history()};
     const Manifest manifest = load_manifest();
-    inputs.entries = scan_applications();
-    apply_manifest(inputs.entries, manifest);
+    gathered.entries = scan_applications();
+    apply_manifest(gathered.entries, manifest);
 
     std::vector<std::string> lowered_priority;
     if (context != nullptr) {
@@ -61,55 +67,99 @@ Inputs gather_inputs() {
             lowered_priority.push_back(lower(term));
         }
     }
-    inputs.keys = sort_initial(inputs.entries, lowered_priority, inputs.history);
+    gathered.keys = sort_initial(gathered.entries, lowered_priority, gathered.history);
     if (config.show_actions) {
-        inputs.entries = with_action_rows(std::move(inputs.entries));
-        inputs.keys = catalogue_keys(inputs.entries);
+        gathered.entries = with_action_rows(std::move(gathered.entries));
+        gathered.keys.clear();
+        for (const AppEntry& entry : gathered.entries) {
+            gathered.keys.push_back(name_keys(entry));
+        }
     }
-    return inputs;
+    return gathered;
 }
 
-std::future<Inputs> start_reading_choices() {
-    auto lines = std::make_shared<std::promise<Inputs>>();
-    std::future<Inputs> choices = lines->get_future();
+// The inputs from a thread that makes them by `make` and hands them over,
+// then lowers the rest of their keys by `finish_keys`: the keys to come.
+template <typename Make, typename FinishKeys>
+std::future<Inputs> start_thread(Make make, FinishKeys finish_keys) {
+    auto handed = std::make_shared<std::promise<Inputs>>();
+    std::future<Inputs> inputs = handed->get_future();
     // The thread's own future: its destructor waits for the thread.
-    std::future<std::vector<MatchKeys>> keys = std::async(std::launch::async, [lines] {
-        const DmenuText read = read_dmenu_text(STDIN_FILENO);
-        Inputs inputs;
-        inputs.entries.reserve(
-            static_cast<std::size_t>(std::count(read.text.begin(), read.text.end(), '\n')) + 1);
-        const bool cut = for_each_dmenu_line(read.text, max_dmenu_lines, [&](std::string_view line) {
-            inputs.entries.emplace_back().name.assign(line);
+    std::future<std::vector<MatchKeys>> keys = std::async(
+        std::launch::async, [handed, make = std::move(make), finish_keys = std::move(finish_keys)] {
+            // GTK sets the program's locale meanwhile; the thread keeps the C
+            // locale the readers always ran in.
+            const ThreadCLocale c_locale;
+            auto made = make(*handed);
+            // The keys are not needed before the first edit: the window
+            // being built and drawn goes first.
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+            return finish_keys(std::move(made));
         });
-        if (cut || read.cut) {
-            std::fprintf(
-                stderr,
-                "lumenpad: standard input holds more than %zu lines or %zu MiB; the rest is left out\n",
-                max_dmenu_lines, max_dmenu_bytes / (1024 * 1024));
-        }
-        const std::size_t count = inputs.entries.size();
-        lines->set_value(std::move(inputs));
-        // Lowered from the text again, which the thread alone holds.
-        const ThreadCLocale c_locale;
-        std::vector<MatchKeys> lowered;
-        lowered.reserve(count);
-        for_each_dmenu_line(read.text, max_dmenu_lines,
-                            [&](std::string_view line) { lowered.push_back(line_keys(line)); });
-        return lowered;
+    return std::async(std::launch::deferred, [inputs = std::move(inputs), keys = std::move(keys)]() mutable {
+        Inputs taken = inputs.get();
+        taken.keys_to_come = std::move(keys);
+        return taken;
     });
-    return std::async(std::launch::deferred,
-                      [choices = std::move(choices), keys = std::move(keys)]() mutable {
-                          Inputs inputs = choices.get();
-                          inputs.keys_to_come = std::move(keys);
-                          return inputs;
-                      });
+}
+
+}  // namespace
+
+std::future<Inputs> start_reading_choices() {
+    return start_thread(
+        [](std::promise<Inputs>& handed) {
+            DmenuText read = read_dmenu_text(STDIN_FILENO);
+            Inputs inputs;
+            inputs.entries.reserve(
+                static_cast<std::size_t>(std::count(read.text.begin(), read.text.end(), '\n')) + 1);
+            const bool cut = for_each_dmenu_line(read.text, max_dmenu_lines, [&](std::string_view line) {
+                inputs.entries.emplace_back().name.assign(line);
+            });
+            if (cut || read.cut) {
+                std::fprintf(
+                    stderr,
+                    "lumenpad: standard input holds more than %zu lines or %zu MiB; the rest is left "
+                    "out\n",
+                    max_dmenu_lines, max_dmenu_bytes / (1024 * 1024));
+            }
+            handed.set_value(std::move(inputs));
+            return read;
+        },
+        [](const DmenuText& read) {
+            // Lowered from the text again, which the thread alone holds.
+            std::vector<MatchKeys> keys;
+            for_each_dmenu_line(read.text, max_dmenu_lines,
+                                [&](std::string_view line) { keys.push_back(line_keys(line)); });
+            return keys;
+        });
 }
 
 std::future<Inputs> start_gathering_inputs() {
-    return std::async(std::launch::async, [] {
-        const ThreadCLocale c_locale;
-        return gather_inputs();
-    });
+    struct Rest {
+        std::vector<MatchKeys> keys;
+        std::vector<std::vector<std::string>> generic_names;
+        std::vector<std::vector<std::string>> keywords;
+    };
+    return start_thread(
+        [](std::promise<Inputs>& handed) {
+            Gathered gathered = gather();
+            // The words to search by go no further than the keys.
+            Rest rest{std::move(gathered.keys), {}, {}};
+            for (AppEntry& entry : gathered.entries) {
+                rest.generic_names.push_back(std::move(entry.generic_names));
+                rest.keywords.push_back(std::move(entry.keywords));
+                entry.generic_names.clear();
+                entry.keywords.clear();
+            }
+            handed.set_value(Inputs{std::move(gathered.entries), {}, std::move(gathered.history)});
+            return rest;
+        },
+        [](Rest rest) {
+            for (std::size_t i = 0; i < rest.keys.size(); ++i) {
+                add_search_words(rest.keys[i], rest.generic_names[i], rest.keywords[i]);
+            }
+            return std::move(rest.keys);
+        });
 }
 
 }  // namespace lumenpad

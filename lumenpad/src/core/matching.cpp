@@ -78,17 +78,26 @@ void add_words(std::string_view text, std::vector<std::string>& words) {
 
 }  // namespace
 
-MatchKeys match_keys(const AppEntry& entry) {
-    MatchKeys keys{lower(shown_name(entry)),
-                   entry.localised_name ? lower(entry.name) : std::string(),
-                   entry.startup_wm_class ? lower(*entry.startup_wm_class) : std::string(),
-                   {}};
-    for (const std::string& generic_name : entry.generic_names) {
+MatchKeys name_keys(const AppEntry& entry) {
+    return {lower(shown_name(entry)),
+            entry.localised_name ? lower(entry.name) : std::string(),
+            entry.startup_wm_class ? lower(*entry.startup_wm_class) : std::string(),
+            {}};
+}
+
+void add_search_words(MatchKeys& keys, const std::vector<std::string>& generic_names,
+                      const std::vector<std::string>& keywords) {
+    for (const std::string& generic_name : generic_names) {
         add_words(lower(generic_name), keys.words);
     }
-    for (const std::string& keyword : entry.keywords) {
+    for (const std::string& keyword : keywords) {
         keys.words.push_back(lower(keyword));
     }
+}
+
+MatchKeys match_keys(const AppEntry& entry) {
+    MatchKeys keys = name_keys(entry);
+    add_search_words(keys, entry.generic_names, entry.keywords);
     return keys;
 }
 

@@ -104,7 +104,11 @@ std::vector<MatchKeys> sort_initial(std::vector<AppEntry>& entries,
         std::optional<size_t> rank;
         std::uint32_t count;
     };
-    std::vector<MatchKeys> match = catalogue_keys(entries);
+    std::vector<MatchKeys> match;
+    match.reserve(entries.size());
+    for (const AppEntry& entry : entries) {
+        match.push_back(name_keys(entry));
+    }
     std::vector<Key> keys;
     keys.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {

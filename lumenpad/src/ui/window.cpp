@@ -79,7 +79,6 @@ void take_inputs(ActivationData& data) {
     if (data.inputs.valid()) {
         Inputs inputs = data.inputs.get();
         state.entries = std::move(inputs.entries);
-        state.keys = std::move(inputs.keys);
         state.keys_to_come = std::move(inputs.keys_to_come);
         state.history = std::move(inputs.history);
     }
