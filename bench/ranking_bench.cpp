@@ -9,7 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -77,28 +76,16 @@ void initial_sort(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-// One query's live order: each entry's sort tier and launch count once, as the
-// window's rows keep them, then a sort by compare_for_query.
+// One query's live order, as an edit computes it: every entry's tier, then
+// the shown ones sorted by tier, launch count and name.
 void live_order(benchmark::State& state) {
     const auto entries = bench::synthetic_catalogue(static_cast<std::size_t>(state.range(0)));
     const auto keys = keys_of(entries);
     const auto history = bench::synthetic_history(entries);
     const auto& queries = bench::synthetic_queries();
-    std::vector<MatchTier> tiers(entries.size());
-    std::vector<std::uint32_t> counts(entries.size());
-    std::vector<std::size_t> order(entries.size());
     std::size_t round = 0;
     for (auto _ : state) {
-        const std::string lowered = lumenpad::lower(queries[round++ % queries.size()]);
-        std::iota(order.begin(), order.end(), std::size_t{0});
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            tiers[i] = lumenpad::sort_tier(lowered, keys[i]);
-            counts[i] = lumenpad::launch_count(history, entries[i].name);
-        }
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return lumenpad::compare_for_query(tiers[a], counts[a], keys[a], tiers[b], counts[b], keys[b]) <
-                   0;
-        });
+        const auto order = lumenpad::live_order(queries[round++ % queries.size()], entries, keys, history);
         benchmark::DoNotOptimize(order.data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
