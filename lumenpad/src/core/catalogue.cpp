@@ -29,9 +29,33 @@ bool has_desktop_extension(std::string_view name) {
 
 }  // namespace
 
-std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs) {
-    const std::vector<std::string> suffixes = locale_suffixes(messages_locale());
-    std::unordered_map<std::string, AppEntry> by_file_name;
+void ScanShare::read_files() {
+    const std::size_t count = paths_.size();
+    for (std::size_t i = next_.fetch_add(1); i < count; i = next_.fetch_add(1)) {
+        parsed_[i] = parse_desktop_entry(paths_[i], suffixes_);
+        if (read_.fetch_add(1, std::memory_order_acq_rel) + 1 == count) {
+            read_.notify_all();
+        }
+    }
+}
+
+void ScanShare::help() {
+    state_.wait(to_come);
+    if (state_.load(std::memory_order_acquire) == listed) {
+        read_files();
+    }
+}
+
+void ScanShare::end() {
+    state_.store(over, std::memory_order_release);
+    state_.notify_all();
+}
+
+std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs, ScanShare& share) {
+    share.suffixes_ = locale_suffixes(messages_locale());
+    // Each candidate with the name it is known by, in the order of the
+    // directories: a later one wins.
+    std::vector<std::string> names;
     for (const auto& dir : dirs) {
         const DirPtr handle(::opendir(dir.c_str()));
         if (!handle) {
@@ -41,13 +65,27 @@ std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs) {
         // is left to the parser, which refuses anything but a regular file.
         while (const dirent* item = ::readdir(handle.get())) {
             const std::string_view name(item->d_name);
-            if (!has_desktop_extension(name)) {
-                continue;
+            if (has_desktop_extension(name)) {
+                share.paths_.push_back(join_path(dir, name));
+                names.push_back(lossy_utf8(name));
             }
-            auto entry = parse_desktop_entry(join_path(dir, name), suffixes);
-            if (entry) {
-                by_file_name.insert_or_assign(lossy_utf8(name), std::move(*entry));
-            }
+        }
+    }
+    const std::size_t count = share.paths_.size();
+    share.parsed_.resize(count);
+    share.state_.store(ScanShare::listed, std::memory_order_release);
+    share.state_.notify_all();
+    share.read_files();
+    for (std::size_t read = share.read_.load(std::memory_order_acquire); read < count;
+         read = share.read_.load(std::memory_order_acquire)) {
+        share.read_.wait(read);
+    }
+    share.end();
+
+    std::unordered_map<std::string, AppEntry> by_file_name;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (share.parsed_[i]) {
+            by_file_name.insert_or_assign(std::move(names[i]), std::move(*share.parsed_[i]));
         }
     }
     std::vector<AppEntry> catalogue;
@@ -56,6 +94,11 @@ std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs) {
         catalogue.push_back(std::move(item.second));
     }
     return catalogue;
+}
+
+std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs) {
+    ScanShare alone;
+    return scan_applications(dirs, alone);
 }
 
 std::vector<AppEntry> with_action_rows(std::vector<AppEntry> entries) {

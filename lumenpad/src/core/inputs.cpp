@@ -1,5 +1,6 @@
 #include "lumenpad/inputs.hpp"
 
+#include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/text.hpp"
 #include "lumenpad/catalogue.hpp"
 #include "lumenpad/config.hpp"
@@ -51,14 +52,14 @@ struct Gathered {
     History history;
 };
 
-Gathered gather() {
+Gathered gather(ScanShare& scan) {
     const Config config = load_config();
     const auto workspace = query_active_workspace();
     const Context* context = select_context(config, workspace.value_or(""));
 
     Gathered gathered{{}, {}, load_history()};
     const Manifest manifest = load_manifest();
-    gathered.entries = scan_applications();
+    gathered.entries = scan_applications(application_dirs(), scan);
     apply_manifest(gathered.entries, manifest);
 
     std::vector<std::string> lowered_priority;
@@ -80,8 +81,9 @@ Gathered gather() {
 
 // The inputs from a thread that makes them by `make` and hands them over,
 // then lowers the rest of their keys by `finish_keys`: the keys to come.
-template <typename Make, typename FinishKeys>
-std::future<Inputs> start_thread(Make make, FinishKeys finish_keys) {
+// Whoever waits for the inputs first does `help` (in the C locale too).
+template <typename Make, typename FinishKeys, typename Help>
+std::future<Inputs> start_thread(Make make, FinishKeys finish_keys, Help help) {
     auto handed = std::make_shared<std::promise<Inputs>>();
     std::future<Inputs> inputs = handed->get_future();
     // The thread's own future: its destructor waits for the thread.
@@ -96,11 +98,16 @@ std::future<Inputs> start_thread(Make make, FinishKeys finish_keys) {
             setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
             return finish_keys(std::move(made));
         });
-    return std::async(std::launch::deferred, [inputs = std::move(inputs), keys = std::move(keys)]() mutable {
-        Inputs taken = inputs.get();
-        taken.keys_to_come = std::move(keys);
-        return taken;
-    });
+    return std::async(std::launch::deferred,
+                      [inputs = std::move(inputs), keys = std::move(keys), help = std::move(help)]() mutable {
+                          {
+                              const ThreadCLocale c_locale;
+                              help();
+                          }
+                          Inputs taken = inputs.get();
+                          taken.keys_to_come = std::move(keys);
+                          return taken;
+                      });
 }
 
 }  // namespace
@@ -131,18 +138,25 @@ std::future<Inputs> start_reading_choices() {
             for_each_dmenu_line(read.text, max_dmenu_lines,
                                 [&](std::string_view line) { keys.push_back(line_keys(line)); });
             return keys;
-        });
+        },
+        [] {});
 }
 
 std::future<Inputs> start_gathering_inputs() {
+    // At thousands of entries the window waits for the catalogue: its thread
+    // then reads desktop files too, on the core that would stand idle.
+    auto scan = std::make_shared<ScanShare>();
     struct Rest {
         std::vector<MatchKeys> keys;
         std::vector<std::vector<std::string>> generic_names;
         std::vector<std::vector<std::string>> keywords;
     };
     return start_thread(
-        [](std::promise<Inputs>& handed) {
-            Gathered gathered = gather();
+        [scan](std::promise<Inputs>& handed) {
+            // However the gathering ends, no helper is left waiting for files.
+            const std::unique_ptr<ScanShare, void (*)(ScanShare*)> ending(scan.get(),
+                                                                          [](ScanShare* s) { s->end(); });
+            Gathered gathered = gather(*scan);
             // The words to search by go no further than the keys.
             Rest rest{std::move(gathered.keys), {}, {}};
             for (AppEntry& entry : gathered.entries) {
@@ -159,7 +173,8 @@ std::future<Inputs> start_gathering_inputs() {
                 add_search_words(rest.keys[i], rest.generic_names[i], rest.keywords[i]);
             }
             return std::move(rest.keys);
-        });
+        },
+        [scan] { scan->help(); });
 }
 
 }  // namespace lumenpad

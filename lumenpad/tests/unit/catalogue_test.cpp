@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lumenpad {
@@ -49,6 +50,40 @@ TEST_F(ScanApplications, LaterDirectoryWinsForSameFileName) {
               (std::vector<std::string>{"App|from-c", "OnlyA|only-a"}));
     EXPECT_EQ(summary(scan_applications({c, b, a})),
               (std::vector<std::string>{"App|from-a", "OnlyA|only-a"}));
+}
+
+// Threads that help read the files change nothing of the result, and a help
+// that comes before the listing, or after the scan, returns.
+TEST_F(ScanApplications, HelpersReadTheSameCatalogue) {
+    const auto system = home.make_dir("system");
+    const auto user = home.make_dir("user");
+    std::vector<std::string> expected;
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        home.write("system/app" + n + ".desktop", desktop_file("App " + n, "system-" + n));
+        if (i % 3 == 0) {
+            home.write("user/app" + n + ".desktop", desktop_file("App " + n, "user-" + n));
+        }
+        expected.push_back("App " + n + "|" + (i % 3 == 0 ? "user-" : "system-") + n);
+    }
+    std::sort(expected.begin(), expected.end());
+    ScanShare share;
+    std::vector<std::thread> helpers;
+    for (int i = 0; i < 3; ++i) {
+        helpers.emplace_back([&share] { share.help(); });
+    }
+    EXPECT_EQ(summary(scan_applications({system, user}, share)), expected);
+    share.help();
+    for (auto& helper : helpers) {
+        helper.join();
+    }
+}
+
+TEST(ScanShare, HelpReturnsWhenNoScanComes) {
+    ScanShare share;
+    std::thread helper([&share] { share.help(); });
+    share.end();
+    helper.join();
 }
 
 // A later file that yields nothing does not remove the earlier entry.
