@@ -12,12 +12,13 @@
 
 namespace lumenpad {
 
-// The files of one scan, which a thread that waits for the catalogue may help
-// to read: the scan lists them, then whoever is at hand reads the next one.
+// The files of one scan (a share serves one scan only), which a thread that
+// waits for the catalogue may help to read: the scan lists them, then
+// whoever is at hand reads the next one.
 class ScanShare {
 public:
     // Reads files of the scan until none is left. Waits for the scan to list
-    // them first; returns at once once the scan is over or never comes.
+    // them first; returns at once when the scan is over or none comes.
     void help();
     // No scan, or no more of it: help() returns from now on.
     void end();
