@@ -29,6 +29,11 @@ struct DmenuText {
 // cuts is left out.
 DmenuText read_dmenu_text(int fd);
 
+// Asks the kernel to back the whole pages of [start, start + size) with huge
+// pages where it lends them: a long list fills tens of MiB at once, and a
+// few page faults cost less than thousands.
+void back_with_huge_pages(void* start, std::size_t size);
+
 struct DmenuLines {
     std::vector<std::string> lines;
     // Whether lines past the bounds were left out.

@@ -2,10 +2,13 @@
 
 #include "lumenpad-shared/text.hpp"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace lumenpad {
 
@@ -37,13 +40,36 @@ bool for_each_dmenu_line(std::string_view text, std::size_t max_lines,
     return false;
 }
 
+void back_with_huge_pages(void* start, std::size_t size) {
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto first = (reinterpret_cast<std::uintptr_t>(start) + page - 1) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(start) + size) & ~(page - 1);
+    if (end > first) {
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+}
+
 DmenuText read_dmenu_text(int fd) {
     DmenuText out;
     std::string& text = out.text;
-    std::array<char, 64 * 1024> buffer;
+    // A file tells how much it holds; a pipe is read into a buffer that
+    // doubles. One byte more than the bound tells that the bound cut.
+    constexpr std::size_t most = max_dmenu_bytes + 1;
+    std::size_t size = 1024 * 1024;
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0) {
+        size = static_cast<std::size_t>(status.st_size) + 1;
+    }
+    std::size_t used = 0;
     bool ended = false;
-    while (text.size() <= max_dmenu_bytes) {
-        const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+    while (used < most) {
+        if (used == text.size()) {
+            const std::size_t grown = std::min(most, std::max(size, 2 * text.size()));
+            text.reserve(grown);
+            back_with_huge_pages(text.data(), text.capacity());
+            text.resize(grown);
+        }
+        const ssize_t count = ::read(fd, text.data() + used, text.size() - used);
         if (count < 0 && errno == EINTR) {
             continue;
         }
@@ -51,8 +77,9 @@ DmenuText read_dmenu_text(int fd) {
             ended = true;
             break;
         }
-        text.append(buffer.data(), static_cast<std::size_t>(count));
+        used += static_cast<std::size_t>(count);
     }
+    text.resize(used);
     if (!ended || text.size() > max_dmenu_bytes) {
         text.resize(std::min(text.size(), max_dmenu_bytes));
         const std::size_t last_end = text.rfind('\n');

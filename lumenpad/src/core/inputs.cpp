@@ -10,13 +10,11 @@
 #include "lumenpad/ordering.hpp"
 
 #include <locale.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <clocale>
-#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -112,17 +110,6 @@ std::future<Inputs> start_thread(Make make, FinishKeys finish_keys, Help help) {
                       });
 }
 
-// A hundred thousand lines fill tens of MiB at once: in huge pages, where
-// the kernel lends them on request, a few page faults instead of thousands.
-void in_huge_pages(void* start, std::size_t size) {
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto first = (reinterpret_cast<std::uintptr_t>(start) + page - 1) & ~(page - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(start) + size) & ~(page - 1);
-    if (end > first) {
-        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-    }
-}
-
 }  // namespace
 
 std::future<Inputs> start_reading_choices() {
@@ -132,7 +119,7 @@ std::future<Inputs> start_reading_choices() {
             Inputs inputs;
             inputs.entries.reserve(
                 static_cast<std::size_t>(std::count(read.text.begin(), read.text.end(), '\n')) + 1);
-            in_huge_pages(inputs.entries.data(), inputs.entries.capacity() * sizeof(AppEntry));
+            back_with_huge_pages(inputs.entries.data(), inputs.entries.capacity() * sizeof(AppEntry));
             const bool cut = for_each_dmenu_line(read.text, max_dmenu_lines, [&](std::string_view line) {
                 inputs.entries.emplace_back().name.assign(line);
             });

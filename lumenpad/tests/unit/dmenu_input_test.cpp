@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <thread>
 
 namespace lumenpad {
@@ -68,6 +69,28 @@ TEST(ReadDmenuText, ReadsAPipeToItsEndWithinTheByteBound) {
         EXPECT_EQ(lines.lines[0].size(), size / 2);
     }
     signal(SIGPIPE, SIG_DFL);
+}
+
+// A file redirected to standard input is read by its size, with the same
+// bound.
+TEST(ReadDmenuText, ReadsAFileToItsEndWithinTheByteBound) {
+    for (const std::size_t size : {std::size_t{0}, std::size_t{5}, max_dmenu_bytes, max_dmenu_bytes + 3}) {
+        FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        std::string text(size, 'x');
+        if (size > 0) {
+            text[size / 2] = '\n';
+            text.back() = '\n';
+        }
+        ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), file), text.size());
+        std::fflush(file);
+        std::rewind(file);
+        const DmenuText read = read_dmenu_text(fileno(file));
+        std::fclose(file);
+        const bool over = size > max_dmenu_bytes;
+        EXPECT_EQ(read.cut, over) << size;
+        EXPECT_EQ(read.text, over ? text.substr(0, size / 2 + 1) : text) << size;
+    }
 }
 
 }  // namespace
