@@ -53,9 +53,10 @@ DmenuText read_dmenu_text(int fd) {
     DmenuText out;
     std::string& text = out.text;
     // A file tells how much it holds; a pipe is read into a buffer that
-    // doubles. One byte more than the bound tells that the bound cut.
+    // doubles, from a size that a script's short menu does not pay for. One
+    // byte more than the bound tells that the bound cut.
     constexpr std::size_t most = max_dmenu_bytes + 1;
-    std::size_t size = 1024 * 1024;
+    std::size_t size = 64 * 1024;
     struct stat status {};
     if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0) {
         size = static_cast<std::size_t>(status.st_size) + 1;
