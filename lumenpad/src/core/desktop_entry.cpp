@@ -20,6 +20,10 @@ constexpr size_t read_buffer_size = 8 * 1024;
 // left out.
 constexpr size_t max_actions = 64;
 
+// The same for keywords: the rest are ignored, so that keeping them unique
+// costs at most this much per keyword read.
+constexpr size_t max_keywords = 256;
+
 // A key that may carry a locale: the plain value and the best localised
 // one, with the rank of its locale.
 struct Localisable {
@@ -561,6 +565,9 @@ std::optional<AppEntry> parse_desktop_entry(const std::string& path,
     }
     for (const auto* keywords : {&raw->keywords.localised, &raw->keywords.plain}) {
         for (std::string& keyword : *keywords ? split_list(**keywords) : std::vector<std::string>()) {
+            if (entry.keywords.size() == max_keywords) {
+                break;
+            }
             if (std::find(entry.keywords.begin(), entry.keywords.end(), keyword) == entry.keywords.end()) {
                 entry.keywords.push_back(std::move(keyword));
             }

@@ -319,6 +319,37 @@ TEST_F(ParseDesktopEntryFile, InvalidUtf8LineLongerThanBuffer) {
     EXPECT_EQ(describe(parse_desktop_entry(path)), describe(app("Foo", "foo")));
 }
 
+// A keyword bomb: the first 256 distinct keywords are kept, localised ones
+// first, and the rest ignored; repeats take no place.
+TEST_F(ParseDesktopEntryFile, KeepsAtMost256Keywords) {
+    std::string plain;
+    for (int i = 0; i < 100'000; ++i) {
+        plain += "k" + std::to_string(i) + ";";
+    }
+    const std::string localised = "de;de;k0;";
+    const auto path =
+        home.write("bomb.desktop", minimal + "Keywords=" + plain + "\nKeywords[de]=" + localised + "\n");
+    const auto entry = parse_desktop_entry(path, {"de"});
+    ASSERT_TRUE(entry);
+    ASSERT_EQ(entry->keywords.size(), 256U);
+    EXPECT_EQ(entry->keywords[0], "de");
+    EXPECT_EQ(entry->keywords[1], "k0");
+    EXPECT_EQ(entry->keywords[2], "k1");
+    EXPECT_EQ(entry->keywords[255], "k254");
+}
+
+TEST_F(ParseDesktopEntryFile, KeepsEveryKeywordWithinTheBound) {
+    std::string keywords;
+    for (int i = 0; i < 256; ++i) {
+        keywords += "k" + std::to_string(i) + ";k0;";
+    }
+    const auto entry =
+        parse_desktop_entry(home.write("full.desktop", minimal + "Keywords=" + keywords + "\n"));
+    ASSERT_TRUE(entry);
+    ASSERT_EQ(entry->keywords.size(), 256U);
+    EXPECT_EQ(entry->keywords.back(), "k255");
+}
+
 // The size bound is on the bytes read: a valid entry at the start of a file
 // that is one byte too large still yields nothing.
 TEST_F(ParseDesktopEntryFile, SizeBound) {
