@@ -52,8 +52,22 @@ MatchTier sort_tier(std::string_view lowered_query, const MatchKeys& keys);
 // the first character of its lower-case mapping.
 bool fuzzy_subsequence(std::string_view query, std::string_view field);
 
-// Whether a row that matched at `tier` is shown, given whether any row
-// matched at a strong tier: a tier-4 row is hidden then.
+// Whether a word of the generic name, or a keyword, starts with the query.
+bool words_match(std::string_view lowered_query, const MatchKeys& keys);
+
+// The tier a row that matched at `tier` is shown at, given whether any row
+// matched at a strong tier, or nothing when it is hidden: a tier-4 row is
+// hidden then, unless its words match (`words_matched()`, asked only then),
+// which shows it at tier 5 among the other keyword matches.
+template <typename WordsMatch>
+std::optional<MatchTier> shown_tier(MatchTier tier, bool strong_present, WordsMatch words_matched) {
+    if (tier != subsequence_tier || !strong_present) {
+        return tier;
+    }
+    return words_matched() ? std::optional<MatchTier>(keyword_tier) : std::nullopt;
+}
+
+// Whether a row that matched at `tier`, with no words that match, is shown.
 constexpr bool shown_beside(MatchTier tier, bool strong_present) {
     return tier != subsequence_tier || !strong_present;
 }

@@ -49,11 +49,6 @@ bool ascii_subsequence(std::string_view query, std::string_view text) {
     return true;
 }
 
-bool matches_a_word(std::string_view lowered_query, const std::vector<std::string>& words) {
-    return std::any_of(words.begin(), words.end(),
-                       [&](const std::string& word) { return word.starts_with(lowered_query); });
-}
-
 bool is_ascii_punctuation(char c) {
     return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') ||
            (c >= '{' && c <= '~');
@@ -77,6 +72,11 @@ void add_words(std::string_view text, std::vector<std::string>& words) {
 }
 
 }  // namespace
+
+bool words_match(std::string_view lowered_query, const MatchKeys& keys) {
+    return std::any_of(keys.words.begin(), keys.words.end(),
+                       [&](const std::string& word) { return word.starts_with(lowered_query); });
+}
 
 MatchKeys name_keys(const AppEntry& entry) {
     return {lower(shown_name(entry)),
@@ -180,7 +180,7 @@ std::optional<MatchTier> match_tier(std::string_view query, std::string_view low
         fuzzy_subsequence(query, entry.exec)) {
         return subsequence_tier;
     }
-    if (matches_a_word(lowered_query, keys.words)) {
+    if (words_match(lowered_query, keys)) {
         return keyword_tier;
     }
     return std::nullopt;

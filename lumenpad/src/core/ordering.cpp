@@ -183,7 +183,14 @@ std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<
     }
     const bool strong =
         std::any_of(matched.begin(), matched.end(), [](const Ranked& r) { return r.tier < first_weak_tier; });
-    std::erase_if(matched, [&](const Ranked& r) { return !shown_beside(r.tier, strong); });
+    // A hidden row's tier is kept at a tier no row has, then the row erased.
+    constexpr MatchTier hidden = keyword_tier + 1;
+    for (Ranked& r : matched) {
+        r.tier = shown_tier(r.tier, strong, [&] {
+                     return words_match(lowered_query, keys[r.index]);
+                 }).value_or(hidden);
+    }
+    std::erase_if(matched, [](const Ranked& r) { return r.tier == hidden; });
     if (ranking == Ranking::launches_and_name) {
         for (Ranked& r : matched) {
             r.count = launch_count(history, entries[r.index].name);

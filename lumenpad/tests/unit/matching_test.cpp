@@ -123,6 +123,48 @@ INSTANTIATE_TEST_SUITE_P(
                     NamedTierCase{"WEB", 5}, NamedTierCase{"inter", 5}, NamedTierCase{"rowser", std::nullopt},
                     NamedTierCase{"web browser", std::nullopt}, NamedTierCase{"zzz", std::nullopt}));
 
+struct ShownTierCase {
+    MatchTier tier;
+    bool strong;
+    bool words;
+    std::optional<MatchTier> shown;
+};
+
+class ShownTier : public testing::TestWithParam<ShownTierCase> {};
+
+TEST_P(ShownTier, ATier4RowBesideStrongOnesShowsAtTier5OnlyWhenItsWordsMatch) {
+    const ShownTierCase& c = GetParam();
+    bool asked = false;
+    EXPECT_EQ(shown_tier(c.tier, c.strong,
+                         [&] {
+                             asked = true;
+                             return c.words;
+                         }),
+              c.shown);
+    // The words are looked at only for a row that would be hidden.
+    EXPECT_EQ(asked, c.tier == subsequence_tier && c.strong);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ShownTier,
+                         testing::Values(ShownTierCase{4, true, true, 5},
+                                         ShownTierCase{4, true, false, std::nullopt},
+                                         ShownTierCase{4, false, true, 4}, ShownTierCase{4, false, false, 4},
+                                         ShownTierCase{0, true, true, 0}, ShownTierCase{3, true, false, 3},
+                                         ShownTierCase{5, true, true, 5}, ShownTierCase{5, false, false, 5}));
+
+TEST(WordsMatch, AWordOfTheGenericNameOrAKeywordStartsWithTheQuery) {
+    // Its command holds "editor"'s letters in order: tier 4.
+    AppEntry emacs = entry("Emacs (Client)", std::nullopt, "emacsclient --alternate-editor= -c");
+    emacs.generic_names = {"Text Editor"};
+    emacs.keywords = {"Development"};
+    const MatchKeys keys = match_keys(emacs);
+    EXPECT_EQ(match_tier("editor", emacs), subsequence_tier);
+    EXPECT_TRUE(words_match("editor", keys));
+    EXPECT_TRUE(words_match("devel", keys));
+    EXPECT_FALSE(words_match("ditor", keys));
+    EXPECT_FALSE(words_match("text editor", keys));
+}
+
 TEST(VisibleRows, KeywordMatchesStayBesideStrongOnes) {
     using Tiers = std::vector<std::optional<MatchTier>>;
     EXPECT_EQ(visible_rows(Tiers{1, 5, 4}), (std::vector<bool>{true, true, false}));

@@ -127,6 +127,12 @@ AppEntry keyworded(std::string name, std::string keyword) {
     return e;
 }
 
+AppEntry generic(std::string name, std::string generic_name, std::string exec = "true") {
+    AppEntry e = entry(std::move(name), std::nullopt, std::move(exec));
+    e.generic_names = {std::move(generic_name)};
+    return e;
+}
+
 struct LiveOrderCase {
     const char* what;
     std::vector<AppEntry> entries;
@@ -208,6 +214,34 @@ INSTANTIATE_TEST_SUITE_P(
                                   {"Obscure", "Zebra"}},
                     LiveOrderCase{"nothing_matches", {entry("Alpha"), entry("Beta")}, {}, "qqq", {}},
                     LiveOrderCase{"empty_catalogue", {}, {}, "a", {}}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+// A row hidden at tier 4 beside strong matches shows at tier 5 when its
+// generic name or a keyword matches; nothing else changes.
+INSTANTIATE_TEST_SUITE_P(
+    KeywordBesideWeakName, LiveOrder,
+    testing::Values(
+        LiveOrderCase{"shown_at_tier_5_beside_strong_matches",
+                      {generic("Emacs (Client)", "Text Editor", "emacsclient --alternate-editor= -c"),
+                       entry("Editor"), entry("Edit Other Words Reader"), keyworded("Zebra", "editors")},
+                      {{"Emacs (Client)", 9}},
+                      "editor",
+                      {"Editor", "Emacs (Client)", "Zebra"}},
+        LiveOrderCase{"ordered_among_tier_5_by_count_and_name",
+                      {keyworded("Alpha", "editors"), generic("Edit Or", "Text Editor"), entry("Editor")},
+                      {},
+                      "editor",
+                      {"Editor", "Alpha", "Edit Or"}},
+        LiveOrderCase{"keeps_tier_4_without_strong_matches",
+                      {keyworded("Zebra", "editors"), generic("Edit Or", "Text Editor")},
+                      {{"Zebra", 9}},
+                      "editor",
+                      {"Edit Or", "Zebra"}},
+        LiveOrderCase{"words_that_do_not_start_with_the_query_leave_it_hidden",
+                      {entry("Editor"), generic("Edit Or", "Ededitor")},
+                      {},
+                      "editor",
+                      {"Editor"}}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST(LiveOrderInGivenOrder, TierThenTheOrderGivenWhateverTheNamesAndCounts) {
