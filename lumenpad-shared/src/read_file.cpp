@@ -96,8 +96,8 @@ std::optional<std::string> read_file(const std::string& path) {
     return read_file(path, error);
 }
 
-std::optional<std::string> read_text_file(const std::string& path, int& error) {
-    auto data = read_file(path, error);
+std::optional<std::string> read_text_file(const std::string& path, int& error, size_t limit) {
+    auto data = read_file(path, error, limit);
     if (data && !is_valid_utf8(*data)) {
         error = EILSEQ;
         return std::nullopt;

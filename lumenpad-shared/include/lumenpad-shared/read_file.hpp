@@ -35,7 +35,7 @@ std::optional<std::string> read_file(const std::string& path, int& error, size_t
 std::optional<std::string> read_file(const std::string& path);
 
 // The whole file when it is valid UTF-8; EILSEQ when it is not.
-std::optional<std::string> read_text_file(const std::string& path, int& error);
+std::optional<std::string> read_text_file(const std::string& path, int& error, size_t limit = max_file_size);
 std::optional<std::string> read_text_file(const std::string& path);
 
 }  // namespace lumenpad

@@ -3,10 +3,10 @@
 #include "oriel-theme/css_compat.hpp"
 #include "oriel-theme/palette.hpp"
 #include "oriel-theme/stylesheet.hpp"
+#include "oriel-theme/stylesheet_file.hpp"
 
 #include "lumenpad-shared/owned_signal.hpp"
 #include "lumenpad-shared/paths.hpp"
-#include "lumenpad-shared/read_file.hpp"
 
 #include <optional>
 
@@ -148,7 +148,7 @@ ThemeResult apply_user_stylesheet(const std::string& path, ProviderSlot& slot) {
     if (!claim) {
         return ThemeResult::done;
     }
-    if (const auto css = lumenpad::read_text_file(path)) {
+    if (const auto css = read_stylesheet_file(path)) {
         load_into_claimed(slot, display, *css, GTK_STYLE_PROVIDER_PRIORITY_USER);
     } else if (slot.provider) {
         load_css_text(slot.provider.get(), "");
@@ -157,7 +157,7 @@ ThemeResult apply_user_stylesheet(const std::string& path, ProviderSlot& slot) {
 }
 
 ThemeResult apply_shared_stylesheet() {
-    const auto text = lumenpad::read_text_file(theme_file_path());
+    const auto text = read_stylesheet_file(theme_file_path());
     return load_css_into_slot(text ? *text : generate_stylesheet(load_palette()), theme_state().shared);
 }
 
