@@ -5,6 +5,7 @@
 #include "lumenpad-shared/owned_signal.hpp"
 #include "lumenpad/inputs.hpp"
 #include "lumenpad/instance.hpp"
+#include "lumenpad/locale_variables.hpp"
 #include "lumenpad/options.hpp"
 #include "lumenpad/window.hpp"
 
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
 
     signal(SIGPIPE, SIG_IGN);
     reopen_closed_standard_streams();
+    // Before GTK, or any thread, reads the locale.
+    drop_unusable_locale_variables();
 
     const ParsedOptions parsed =
         parse_options(std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));

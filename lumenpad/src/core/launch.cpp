@@ -3,6 +3,7 @@
 #include "lumenpad-shared/env.hpp"
 #include "lumenpad-shared/paths.hpp"
 #include "lumenpad-shared/text.hpp"
+#include "lumenpad/locale_variables.hpp"
 #include "lumenpad/spawn.hpp"
 
 #include <sys/stat.h>
@@ -52,7 +53,8 @@ std::vector<std::string> launch_argv(const AppEntry& entry) {
 }
 
 void launch_entry(const AppEntry& entry, const std::optional<std::string>& activation_token) {
-    const std::vector<std::string> environment = launched_environment(environ, activation_token);
+    std::vector<std::string> environment = launched_environment(environ, activation_token);
+    add_dropped_locale_variables(environment);
     spawn_program(launch_argv(entry), ChildStreams::detached, &environment);
 }
 
