@@ -1,5 +1,6 @@
 #include "lumenpad/rows.hpp"
 
+#include "lumenpad/row_text.hpp"
 #include "oriel-theme/css_compat.hpp"
 
 #include <algorithm>
@@ -78,11 +79,14 @@ void show_entry(RowWidgets& row, const RowSource& source) {
     }
     const guint position = gtk_list_item_get_position(row.item);
     show_icon(row, source, *entry, index, position >= source.view_first && position <= source.view_last);
-    gtk_label_set_text(row.name, shown_name(*entry).c_str());
+    // Bounded texts: however long a value, the labels lay out no more than
+    // a row shows.
+    const RowTexts texts = row_texts(*entry);
+    gtk_label_set_text(row.name, texts.name.c_str());
     // What the row's application is for, for screen readers.
     gtk_accessible_update_property(GTK_ACCESSIBLE(row.box), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION,
-                                   entry->comment.c_str(), -1);
-    gtk_label_set_text(row.wm_class, entry->startup_wm_class ? entry->startup_wm_class->c_str() : "");
+                                   texts.comment.c_str(), -1);
+    gtk_label_set_text(row.wm_class, texts.wm_class.c_str());
     gtk_widget_set_visible(GTK_WIDGET(row.wm_class), entry->startup_wm_class.has_value());
 }
 
@@ -113,6 +117,8 @@ void fill_row(GtkListItem* item, const RowSource& source) {
     GtkWidget* wm_class = gtk_label_new(nullptr);
     gtk_widget_add_css_class(wm_class, "app-muted");
     gtk_label_set_xalign(GTK_LABEL(wm_class), 1.0F);
+    // Ellipsized as the name is, so that no class widens the panel.
+    gtk_label_set_ellipsize(GTK_LABEL(wm_class), PANGO_ELLIPSIZE_END);
     gtk_box_append(GTK_BOX(box), wm_class);
 
     auto* row = new RowWidgets{item, box, icon != nullptr ? GTK_IMAGE(icon) : nullptr, GTK_LABEL(name),
