@@ -172,6 +172,25 @@ TEST_F(LauncherWindowTest, BuildsOneRowPerEntryInInitialOrderWithTheFirstSelecte
     EXPECT_EQ(gtk_image_get_pixel_size(rows[2].icon), 32);
 }
 
+// A window class and a name far past what a row shows: both labels show
+// their bounded texts, ellipsized, and the panel keeps its 600 pixels.
+TEST_F(LauncherWindowTest, HugeTextsAreShownBoundedWithinTheColumn) {
+    open({entry(std::string(100'000, 'n'), std::string(30'000, 'c')), entry("Mid", "mid-class")});
+    const auto rows = row_widgets(built_.list);
+    ASSERT_EQ(rows.size(), 2U);
+    EXPECT_EQ(rows[0].name, std::string(1024, 'n'));
+    EXPECT_EQ(rows[0].wm_class, std::string(1024, 'c'));
+    EXPECT_EQ(rows[1].wm_class, "mid-class");
+    GtkWidget* class_label = gtk_widget_get_last_child(gtk_widget_get_first_child(rows[0].row));
+    EXPECT_EQ(gtk_label_get_ellipsize(GTK_LABEL(class_label)), PANGO_ELLIPSIZE_END);
+    EXPECT_EQ(gtk_widget_get_width(GTK_WIDGET(built_.column)), 600);
+    // The window asks for no more than the column's width.
+    int minimum = 0;
+    gtk_widget_measure(GTK_WIDGET(built_.window), GTK_ORIENTATION_HORIZONTAL, -1, &minimum, nullptr, nullptr,
+                       nullptr);
+    EXPECT_LE(minimum, 600);
+}
+
 TEST_F(LauncherWindowTest, TypingFiltersReSortsAndSelectsTheBestRow) {
     open({entry("Firebird"), entry("Terminal", std::nullopt, "term"), entry("Firefox"),
           entry("Shell", std::nullopt, "xterm -e sh"), entry("fire")});
