@@ -60,7 +60,7 @@ bool words_match(std::string_view lowered_query, const MatchKeys& keys);
 // hidden then, unless its words match (`words_matched()`, asked only then),
 // which shows it at tier 5 among the other keyword matches.
 template <typename WordsMatch>
-std::optional<MatchTier> shown_tier(MatchTier tier, bool strong_present, WordsMatch words_matched) {
+constexpr std::optional<MatchTier> shown_tier(MatchTier tier, bool strong_present, WordsMatch words_matched) {
     if (tier != subsequence_tier || !strong_present) {
         return tier;
     }
@@ -69,7 +69,7 @@ std::optional<MatchTier> shown_tier(MatchTier tier, bool strong_present, WordsMa
 
 // Whether a row that matched at `tier`, with no words that match, is shown.
 constexpr bool shown_beside(MatchTier tier, bool strong_present) {
-    return tier != subsequence_tier || !strong_present;
+    return shown_tier(tier, strong_present, [] { return false; }).has_value();
 }
 
 // Which rows are shown, by shown_beside; rows without a match are always
