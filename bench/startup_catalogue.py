@@ -117,3 +117,22 @@ def write_menu_lines(count, path, seed=1):
     with open(path, "w", encoding="utf-8") as f:
         for i in range(count):
             f.write(" ".join(rng.choice(WORDS) for _ in range(rng.randint(2, 5))) + f" {i}\n")
+
+
+KEYWORD_BOMB = 100_000
+LONG_LINE_BYTES = 16 * 1024 * 1024 - 1
+
+
+def write_keyword_bomb(directory, count=KEYWORD_BOMB):
+    """Writes one desktop entry with count keywords (about 1 MB) into the
+    application directory."""
+    os.makedirs(directory, exist_ok=True)
+    keywords = "".join(f"kw{i};" for i in range(count))
+    with open(os.path.join(directory, "keyword-bomb.desktop"), "w", encoding="utf-8") as f:
+        f.write(f"[Desktop Entry]\nType=Application\nName=Keyword Bomb\nExec=true\nKeywords={keywords}\n")
+
+
+def write_long_line(path, size=LONG_LINE_BYTES):
+    """Writes one line of size bytes and its line end: the most a menu reads."""
+    with open(path, "wb") as f:
+        f.write(b"m" * size + b"\n")
