@@ -31,7 +31,7 @@ TEST(ReadStylesheetFile, APastTheBoundCountsAsUnreadable) {
     const TempDir dir;
     EXPECT_EQ(read_stylesheet_file(dir.write("style.css", rules_of_size(max_stylesheet_size + 1))),
               std::nullopt);
-    // The bomb: 500,000 rules, 9 MB.
+    // A stylesheet bomb: 500,000 rules, 9 MB.
     EXPECT_EQ(read_stylesheet_file(dir.write("bomb.css", rules_of_size(500'000 * 18))), std::nullopt);
 }
 
