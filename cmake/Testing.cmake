@@ -3,12 +3,14 @@
 set(LUMENPAD_HARNESS_DIR ${PROJECT_SOURCE_DIR}/lumenpad/tests/harness)
 
 # Unit tests: one GoogleTest executable per component, each case its own test.
+# A case that hangs (a thread waiting for what never comes) fails by the
+# timeout rather than stall the run.
 function(lumenpad_unit_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumenpad-test-support GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name}
-    PROPERTIES LABELS unit ENVIRONMENT "LC_ALL=C.UTF-8"
+    PROPERTIES LABELS unit TIMEOUT 60 ENVIRONMENT "LC_ALL=C.UTF-8"
     DISCOVERY_TIMEOUT 30)
 endfunction()
 

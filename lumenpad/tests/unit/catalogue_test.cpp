@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,11 +82,27 @@ TEST_F(ScanApplications, HelpersReadTheSameCatalogue) {
     }
 }
 
+// Whether the share ends while a helper waits or before it comes, the helper
+// returns: a window that waits for its catalogue must not wait for ever.
 TEST(ScanShare, HelpReturnsWhenNoScanComes) {
-    ScanShare share;
-    std::thread helper([&share] { share.help(); });
-    share.end();
-    helper.join();
+    for (const bool ended_first : {false, true}) {
+        SCOPED_TRACE(ended_first ? "ended before the helper came" : "ended as the helper came");
+        // Shared with the helper, which a failed check leaves behind.
+        auto share = std::make_shared<ScanShare>();
+        if (ended_first) {
+            share->end();
+        }
+        std::promise<void> returned;
+        std::future<void> helped = returned.get_future();
+        std::thread([share, returned = std::move(returned)]() mutable {
+            share->help();
+            returned.set_value();
+        }).detach();
+        if (!ended_first) {
+            share->end();
+        }
+        EXPECT_EQ(helped.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    }
 }
 
 // A later file that yields nothing does not remove the earlier entry.
