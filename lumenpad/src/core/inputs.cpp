@@ -6,44 +6,19 @@
 #include "lumenpad/config.hpp"
 #include "lumenpad/dmenu_input.hpp"
 #include "lumenpad/hyprland.hpp"
+#include "lumenpad/inputs_thread.hpp"
 #include "lumenpad/manifest.hpp"
 #include "lumenpad/ordering.hpp"
 
-#include <locale.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <memory>
 
 namespace lumenpad {
 
 namespace {
-
-// GTK sets the program's locale while the thread reads; the readers keep the
-// C locale they always ran in, and never see the global one change under them.
-class ThreadCLocale {
-public:
-    ThreadCLocale() : own_(newlocale(LC_ALL_MASK, "C", locale_t{})) {
-        if (own_ != locale_t{}) {
-            previous_ = uselocale(own_);
-        }
-    }
-    ThreadCLocale(const ThreadCLocale&) = delete;
-    ThreadCLocale& operator=(const ThreadCLocale&) = delete;
-    ~ThreadCLocale() {
-        if (own_ != locale_t{}) {
-            uselocale(previous_);
-            freelocale(own_);
-        }
-    }
-
-private:
-    locale_t own_;
-    locale_t previous_ = LC_GLOBAL_LOCALE;
-};
 
 // The entries, sorted, with the keys of their names.
 struct Gathered {
@@ -79,41 +54,10 @@ Gathered gather(ScanShare& scan) {
     return gathered;
 }
 
-// The inputs from a thread that makes them by `make` and hands them over,
-// then lowers the rest of their keys by `finish_keys`: the keys to come.
-// Whoever waits for the inputs first does `help` (in the C locale too).
-template <typename Make, typename FinishKeys, typename Help>
-std::future<Inputs> start_thread(Make make, FinishKeys finish_keys, Help help) {
-    auto handed = std::make_shared<std::promise<Inputs>>();
-    std::future<Inputs> inputs = handed->get_future();
-    // The thread's own future: its destructor waits for the thread.
-    std::future<std::vector<MatchKeys>> keys = std::async(
-        std::launch::async, [handed, make = std::move(make), finish_keys = std::move(finish_keys)] {
-            // GTK sets the program's locale meanwhile; the thread keeps the C
-            // locale the readers always ran in.
-            const ThreadCLocale c_locale;
-            auto made = make(*handed);
-            // The keys are not needed before the first edit: the window
-            // being built and drawn goes first.
-            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
-            return finish_keys(std::move(made));
-        });
-    return std::async(std::launch::deferred,
-                      [inputs = std::move(inputs), keys = std::move(keys), help = std::move(help)]() mutable {
-                          {
-                              const ThreadCLocale c_locale;
-                              help();
-                          }
-                          Inputs taken = inputs.get();
-                          taken.keys_to_come = std::move(keys);
-                          return taken;
-                      });
-}
-
 }  // namespace
 
 std::future<Inputs> start_reading_choices() {
-    return start_thread(
+    return start_inputs_thread(
         [](std::promise<Inputs>& handed) {
             DmenuText read = read_dmenu_text(STDIN_FILENO);
             Inputs inputs;
@@ -152,7 +96,7 @@ std::future<Inputs> start_gathering_inputs() {
         std::vector<std::vector<std::string>> generic_names;
         std::vector<std::vector<std::string>> keywords;
     };
-    return start_thread(
+    return start_inputs_thread(
         [scan](std::promise<Inputs>& handed) {
             // However the gathering ends, no helper is left waiting for files.
             const std::unique_ptr<ScanShare, void (*)(ScanShare*)> ending(scan.get(),

@@ -1,6 +1,7 @@
 #include "lumenpad/icon_textures.hpp"
 
 #include "lumenpad-shared/read_file.hpp"
+#include "lumenpad/worker_failure.hpp"
 
 #include <algorithm>
 #include <string_view>
@@ -106,7 +107,7 @@ IconTextures::IconTextures(const std::vector<AppEntry>& entries, std::function<v
         file_of_[i] = found->second;
     }
     if (!files_.empty()) {
-        thread_ = std::thread([this] { decode_all(); });
+        thread_ = std::thread([this] { or_end_program([this] { decode_all(); }); });
     }
 }
 
