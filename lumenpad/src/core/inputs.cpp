@@ -61,8 +61,10 @@ std::future<Inputs> start_reading_choices() {
         [](std::promise<Inputs>& handed) {
             DmenuText read = read_dmenu_text(STDIN_FILENO);
             Inputs inputs;
-            inputs.entries.reserve(
-                static_cast<std::size_t>(std::count(read.text.begin(), read.text.end(), '\n')) + 1);
+            // No more than the bound: a text of newlines alone holds millions.
+            const auto newlines =
+                static_cast<std::size_t>(std::count(read.text.begin(), read.text.end(), '\n'));
+            inputs.entries.reserve(std::min(newlines + 1, max_dmenu_lines));
             back_with_huge_pages(inputs.entries.data(), inputs.entries.capacity() * sizeof(AppEntry));
             const bool cut = for_each_dmenu_line(read.text, max_dmenu_lines, [&](std::string_view line) {
                 inputs.entries.emplace_back().name.assign(line);
