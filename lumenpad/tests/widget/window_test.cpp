@@ -1,6 +1,6 @@
 // The launcher window against a real display: the list and its rows,
 // filtering, sorting, selection and the key table, driven through the
-// handlers themselves.
+// handlers themselves, and keys and clicks through the compositor.
 #include "lumenpad/window.hpp"
 
 #include "lumenpad/search.hpp"
@@ -13,8 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace lumenpad {
 namespace {
@@ -86,6 +91,85 @@ bool rows_on_view_complete(GtkListView* list) {
         }
     }
     return true;
+}
+
+// The harness's virtual keyboard (LUMENPAD_VKBD), driven as the end-to-end
+// tests drive it: a command per line, answered once the compositor has seen
+// its events. The keys then reach whichever surface has the keyboard.
+class VirtualKeyboard {
+public:
+    VirtualKeyboard() {
+        const char* helper = std::getenv("LUMENPAD_VKBD");
+        if (helper == nullptr) {
+            return;
+        }
+        char* argv[] = {const_cast<char*>(helper), nullptr};
+        int in = -1;
+        int out = -1;
+        if (!g_spawn_async_with_pipes(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr,
+                                      &pid_, &in, &out, nullptr, nullptr)) {
+            return;
+        }
+        in_ = fdopen(in, "w");
+        out_ = fdopen(out, "r");
+        ready_ = answer() == "ready";
+    }
+    VirtualKeyboard(const VirtualKeyboard&) = delete;
+    VirtualKeyboard& operator=(const VirtualKeyboard&) = delete;
+    // The helper leaves once its input ends.
+    ~VirtualKeyboard() {
+        if (in_ != nullptr) {
+            std::fclose(in_);
+        }
+        if (out_ != nullptr) {
+            std::fclose(out_);
+        }
+        if (pid_ != 0) {
+            waitpid(pid_, nullptr, 0);
+            g_spawn_close_pid(pid_);
+        }
+    }
+    bool ready() const { return ready_; }
+    // "ok", or what went wrong.
+    std::string send(const std::string& command) {
+        std::fprintf(in_, "%s\n", command.c_str());
+        std::fflush(in_);
+        return answer();
+    }
+
+private:
+    std::string answer() {
+        char line[256];
+        if (out_ == nullptr || std::fgets(line, sizeof line, out_) == nullptr) {
+            return "no answer";
+        }
+        std::string text(line);
+        while (!text.empty() && text.back() == '\n') {
+            text.pop_back();
+        }
+        return text;
+    }
+
+    GPid pid_ = 0;
+    FILE* in_ = nullptr;
+    FILE* out_ = nullptr;
+    bool ready_ = false;
+};
+
+// A swaymsg command to the session's compositor; whether it succeeded.
+bool swaymsg(std::vector<std::string> words) {
+    std::vector<char*> argv{const_cast<char*>("swaymsg")};
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    // Its answer, kept out of the test's output.
+    char* answer = nullptr;
+    int status = 0;
+    const bool ran = g_spawn_sync(nullptr, argv.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
+                                  &answer, nullptr, &status, nullptr);
+    g_free(answer);
+    return ran && g_spawn_check_wait_status(status, nullptr);
 }
 
 class LauncherWindowTest : public testing::Test {
@@ -400,6 +484,52 @@ TEST_F(LauncherWindowTest, ReturnAndAClickStartTheirRow) {
         EXPECT_EQ(data_.state->history.counts["Zz target"], 1U);
         EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(built_.window)));
         EXPECT_TRUE(test::wait_until([&] { return g_file_test(launched.c_str(), G_FILE_TEST_EXISTS); }));
+        TearDown();
+        built_ = {};
+    }
+}
+
+// Real key events, through the compositor and the window's key controller,
+// and a real click on a row, through its gesture.
+TEST_F(LauncherWindowTest, KeysAndAClickThroughTheCompositorStartTheirRow) {
+    struct Case {
+        const char* what;
+        bool click;
+    };
+    VirtualKeyboard keyboard;
+    ASSERT_TRUE(keyboard.ready()) << "needs the harness's virtual keyboard (LUMENPAD_VKBD)";
+    for (const Case c : {Case{"keys", false}, Case{"click", true}}) {
+        SCOPED_TRACE(c.what);
+        const std::string launched = dir_ / "launched";
+        std::remove(launched.c_str());
+        open({entry("Alpha"), entry("Zz other"), entry("Zz target", std::nullopt, "touch " + launched)});
+        gtk_widget_grab_focus(GTK_WIDGET(built_.field));
+        // The layer surface takes the keyboard once it is mapped.
+        ASSERT_TRUE(test::wait_until([&] { return gtk_window_is_active(built_.window); }));
+        ASSERT_EQ(keyboard.send("type zz"), "ok");
+        ASSERT_TRUE(test::wait_until([&] {
+            return shown() == std::vector<std::string>{"Zz other", "Zz target"};
+        }));
+        if (c.click) {
+            ASSERT_TRUE(test::wait_until([&] { return row_widgets(built_.list).size() == 2; }));
+            graphene_rect_t bounds;
+            ASSERT_TRUE(gtk_widget_compute_bounds(row_widgets(built_.list)[1].row, GTK_WIDGET(built_.window),
+                                                  &bounds));
+            const std::string x = std::to_string(static_cast<int>(bounds.origin.x + bounds.size.width / 2));
+            const std::string y = std::to_string(static_cast<int>(bounds.origin.y + bounds.size.height / 2));
+            ASSERT_TRUE(swaymsg({"seat", "-", "cursor", "set", x, y}));
+            ASSERT_TRUE(swaymsg({"seat", "-", "cursor", "press", "button1"}));
+            ASSERT_TRUE(swaymsg({"seat", "-", "cursor", "release", "button1"}));
+            // Out of the way of the rows of the tests that follow.
+            ASSERT_TRUE(swaymsg({"seat", "-", "cursor", "set", "0", "0"}));
+        } else {
+            ASSERT_EQ(keyboard.send("key Down"), "ok");
+            ASSERT_TRUE(test::wait_until([&] { return selected() == "Zz target"; }));
+            ASSERT_EQ(keyboard.send("key Return"), "ok");
+        }
+        EXPECT_TRUE(test::wait_until([&] { return g_file_test(launched.c_str(), G_FILE_TEST_EXISTS); }));
+        EXPECT_EQ(data_.state->history.counts["Zz target"], 1U);
+        EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(built_.window)));
         TearDown();
         built_ = {};
     }
