@@ -4,6 +4,7 @@
 
 #include "lumenpad/app_entry.hpp"
 #include "lumenpad/history.hpp"
+#include "lumenpad/keys_to_come.hpp"
 #include "lumenpad/matching.hpp"
 
 #include <future>
@@ -13,17 +14,15 @@ namespace lumenpad {
 
 struct Inputs {
     std::vector<AppEntry> entries;
-    // The entries' lowered keys, in the same order, which the thread that
-    // gathered the entries lowers after handing them over: the first frame
-    // needs the entries only, the first edit their keys.
-    std::future<std::vector<MatchKeys>> keys_to_come{};
+    // The entries' lowered keys, in the same order.
+    KeysToCome keys_to_come{};
     History history;
 };
 
 // Reads the configuration, the active workspace, the history, the manifest
 // and the catalogue, in that order, and sorts the catalogue, on a thread of
-// its own, so the files are read while GTK starts. The futures' destructors
-// wait for the thread.
+// its own, so the files are read while GTK starts. The future's and the keys'
+// destructors wait for the thread.
 std::future<Inputs> start_gathering_inputs();
 
 // The choices of dmenu mode as entries: the lines of standard input, read on

@@ -4,11 +4,11 @@
 
 #include "lumenpad/app_entry.hpp"
 #include "lumenpad/history.hpp"
+#include "lumenpad/keys_to_come.hpp"
 #include "lumenpad/matching.hpp"
 #include "lumenpad/ordering.hpp"
 
 #include <functional>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +20,7 @@ struct LauncherState {
     // the keys to come, until the first edit takes them).
     std::vector<AppEntry> entries;
     std::vector<MatchKeys> keys;
-    std::future<std::vector<MatchKeys>> keys_to_come;
+    KeysToCome keys_to_come;
     std::string current_query;
     History history;
     Ranking ranking = Ranking::launches_and_name;

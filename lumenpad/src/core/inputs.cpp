@@ -54,37 +54,45 @@ Gathered gather(ScanShare& scan) {
     return gathered;
 }
 
+bool stopped(const std::atomic<bool>* stop) {
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
 }  // namespace
 
 std::future<Inputs> start_reading_choices() {
     return start_inputs_thread(
-        [](std::promise<Inputs>& handed) {
-            DmenuText read = read_dmenu_text(STDIN_FILENO);
-            Inputs inputs;
+        [] {
+            auto read = std::make_shared<DmenuText>(read_dmenu_text(STDIN_FILENO));
+            MadeInputs made;
+            std::vector<AppEntry>& entries = made.inputs.entries;
             // No more than the bound: a text of newlines alone holds millions.
             const auto newlines =
-                static_cast<std::size_t>(std::count(read.text.begin(), read.text.end(), '\n'));
-            inputs.entries.reserve(std::min(newlines + 1, max_dmenu_lines));
-            back_with_huge_pages(inputs.entries.data(), inputs.entries.capacity() * sizeof(AppEntry));
-            const bool cut = for_each_dmenu_line(read.text, max_dmenu_lines, [&](std::string_view line) {
-                inputs.entries.emplace_back().name.assign(line);
+                static_cast<std::size_t>(std::count(read->text.begin(), read->text.end(), '\n'));
+            entries.reserve(std::min(newlines + 1, max_dmenu_lines));
+            back_with_huge_pages(entries.data(), entries.capacity() * sizeof(AppEntry));
+            const bool cut = for_each_dmenu_line(read->text, max_dmenu_lines, [&](std::string_view line) {
+                entries.emplace_back().name.assign(line);
             });
-            if (cut || read.cut) {
+            if (cut || read->cut) {
                 std::fprintf(
                     stderr,
                     "lumenpad: standard input holds more than %zu lines or %zu MiB; the rest is left "
                     "out\n",
                     max_dmenu_lines, max_dmenu_bytes / (1024 * 1024));
             }
-            handed.set_value(std::move(inputs));
-            return read;
-        },
-        [](const DmenuText& read) {
-            // Lowered from the text again, which the thread alone holds.
-            std::vector<MatchKeys> keys;
-            for_each_dmenu_line(read.text, max_dmenu_lines,
-                                [&](std::string_view line) { keys.push_back(line_keys(line)); });
-            return keys;
+            // Lowered from the text again, which only the lowering keeps.
+            made.lower_keys =
+                [read = std::shared_ptr<const DmenuText>(std::move(read))](const std::atomic<bool>* stop) {
+                    std::vector<MatchKeys> keys;
+                    for_each_dmenu_line(read->text, max_dmenu_lines, [&](std::string_view line) {
+                        if (!stopped(stop)) {
+                            keys.push_back(line_keys(line));
+                        }
+                    });
+                    return keys;
+                };
+            return made;
         },
         [] {});
 }
@@ -93,33 +101,37 @@ std::future<Inputs> start_gathering_inputs() {
     // At thousands of entries the window waits for the catalogue: its thread
     // then reads desktop files too, on the core that would stand idle.
     auto scan = std::make_shared<ScanShare>();
+    // The keys of the names, and the words to search by, which go no further
+    // than the keys.
     struct Rest {
         std::vector<MatchKeys> keys;
         std::vector<std::vector<std::string>> generic_names;
         std::vector<std::vector<std::string>> keywords;
     };
     return start_inputs_thread(
-        [scan](std::promise<Inputs>& handed) {
+        [scan] {
             // However the gathering ends, no helper is left waiting for files.
             const std::unique_ptr<ScanShare, void (*)(ScanShare*)> ending(scan.get(),
                                                                           [](ScanShare* s) { s->end(); });
             Gathered gathered = gather(*scan);
-            // The words to search by go no further than the keys.
-            Rest rest{std::move(gathered.keys), {}, {}};
+            auto rest = std::make_shared<Rest>(Rest{std::move(gathered.keys), {}, {}});
             for (AppEntry& entry : gathered.entries) {
-                rest.generic_names.push_back(std::move(entry.generic_names));
-                rest.keywords.push_back(std::move(entry.keywords));
+                rest->generic_names.push_back(std::move(entry.generic_names));
+                rest->keywords.push_back(std::move(entry.keywords));
                 entry.generic_names.clear();
                 entry.keywords.clear();
             }
-            handed.set_value(Inputs{std::move(gathered.entries), {}, std::move(gathered.history)});
-            return rest;
-        },
-        [](Rest rest) {
-            for (std::size_t i = 0; i < rest.keys.size(); ++i) {
-                add_search_words(rest.keys[i], rest.generic_names[i], rest.keywords[i]);
-            }
-            return std::move(rest.keys);
+            return MadeInputs{
+                Inputs{std::move(gathered.entries), {}, std::move(gathered.history)},
+                [rest = std::shared_ptr<const Rest>(std::move(rest))](const std::atomic<bool>* stop) {
+                    std::vector<MatchKeys> keys;
+                    keys.reserve(rest->keys.size());
+                    for (std::size_t i = 0; i < rest->keys.size() && !stopped(stop); ++i) {
+                        add_search_words(keys.emplace_back(rest->keys[i]), rest->generic_names[i],
+                                         rest->keywords[i]);
+                    }
+                    return keys;
+                }};
         },
         [scan] { scan->help(); });
 }

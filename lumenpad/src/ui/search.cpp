@@ -42,8 +42,8 @@ const AppEntry* entry_at(const ListData& data, guint position) {
 
 void filter_rows(GtkEditable* field, ListData* data) {
     LauncherState& state = *data->state;
-    if (state.keys_to_come.valid()) {
-        state.keys = state.keys_to_come.get();
+    if (state.keys_to_come.pending()) {
+        state.keys = state.keys_to_come.take();
     }
     state.current_query = gtk_editable_get_text(field);
     std::vector<std::uint32_t> order =

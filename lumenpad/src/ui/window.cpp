@@ -82,7 +82,7 @@ void take_inputs(ActivationData& data) {
         state.keys_to_come = std::move(inputs.keys_to_come);
         state.history = std::move(inputs.history);
     }
-    if (!state.keys_to_come.valid() && state.keys.size() != state.entries.size()) {
+    if (!state.keys_to_come.pending() && state.keys.size() != state.entries.size()) {
         state.keys = catalogue_keys(state.entries);
     }
 }

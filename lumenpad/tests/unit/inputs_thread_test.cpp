@@ -29,30 +29,28 @@ class InputsThreadFailure : public ::testing::TestWithParam<Failure> {};
     throw std::runtime_error("the catalogue went away");
 }
 
-// What the window does with the inputs: takes them, then the keys at the
-// first edit.
+// What the window does with the inputs: takes them, and lets the thread
+// lower their keys.
 void take_everything(const Failure& failure) {
     auto inputs = start_inputs_thread(
-        [&](std::promise<Inputs>& handed) {
+        [&] {
             if (failure.where == Where::making) {
                 fail(failure.out_of_memory);
             }
-            handed.set_value(Inputs{{AppEntry{}}, {}, {}});
-            return 0;
-        },
-        [&](int) {
-            if (failure.where == Where::lowering) {
-                fail(failure.out_of_memory);
-            }
-            return std::vector<MatchKeys>(1);
+            return MadeInputs{Inputs{{AppEntry{}}, {}, {}}, [&](const std::atomic<bool>*) {
+                                  if (failure.where == Where::lowering) {
+                                      fail(failure.out_of_memory);
+                                  }
+                                  return std::vector<MatchKeys>(1);
+                              }};
         },
         [&] {
             if (failure.where == Where::helping) {
                 fail(failure.out_of_memory);
             }
         });
-    Inputs taken = inputs.get();
-    taken.keys_to_come.get();
+    // Its keys wait for the thread.
+    const Inputs taken = inputs.get();
 }
 
 TEST_P(InputsThreadFailure, EndsTheProgramWithItsReason) {
