@@ -7,6 +7,7 @@
 #include "lumenpad/matching.hpp"
 
 #include <future>
+#include <string>
 #include <vector>
 
 namespace lumenpad {
@@ -18,6 +19,8 @@ struct Inputs {
     // needs the entries only, the first edit their keys.
     std::future<std::vector<MatchKeys>> keys_to_come{};
     History history;
+    // The configuration's launch_prefix.
+    std::vector<std::string> launch_prefix;
 };
 
 // Reads the configuration, the active workspace, the history, the manifest

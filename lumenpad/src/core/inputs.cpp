@@ -50,6 +50,7 @@ struct Gathered {
     std::vector<AppEntry> entries;
     std::vector<MatchKeys> keys;
     History history;
+    std::vector<std::string> launch_prefix;
 };
 
 Gathered gather(ScanShare& scan) {
@@ -57,7 +58,7 @@ Gathered gather(ScanShare& scan) {
     const auto workspace = query_active_workspace();
     const Context* context = select_context(config, workspace.value_or(""));
 
-    Gathered gathered{{}, {}, load_history()};
+    Gathered gathered{{}, {}, load_history(), config.launch_prefix};
     const Manifest manifest = load_manifest();
     gathered.entries = scan_applications(application_dirs(), scan);
     apply_manifest(gathered.entries, manifest);
@@ -166,7 +167,10 @@ std::future<Inputs> start_gathering_inputs() {
                 entry.generic_names.clear();
                 entry.keywords.clear();
             }
-            handed.set_value(Inputs{std::move(gathered.entries), {}, std::move(gathered.history)});
+            handed.set_value(Inputs{std::move(gathered.entries),
+                                    {},
+                                    std::move(gathered.history),
+                                    std::move(gathered.launch_prefix)});
             return rest;
         },
         [](Rest rest) {
