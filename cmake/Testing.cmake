@@ -10,7 +10,7 @@ function(lumenpad_unit_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} lumenpad-test-support GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name}
-    PROPERTIES LABELS unit TIMEOUT 60 ENVIRONMENT "LC_ALL=C.UTF-8"
+    PROPERTIES LABELS unit TIMEOUT 60 ENVIRONMENT "LC_ALL=C.UTF-8;DBUS_SESSION_BUS_ADDRESS="
     DISCOVERY_TIMEOUT 30)
 endfunction()
 

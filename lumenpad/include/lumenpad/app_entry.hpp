@@ -12,6 +12,7 @@ struct DesktopAction {
     std::string name;                           // trimmed, never empty, unlocalised
     std::optional<std::string> localised_name;  // in the user's language, when the file has it
     std::string exec;                           // as an entry's command line
+    std::string key = {};                       // as the file's "[Desktop Action KEY]" group names it
 
     bool operator==(const DesktopAction&) const = default;
 };
@@ -32,6 +33,11 @@ struct AppEntry {
     std::vector<std::string> keywords;
     std::string comment;
     std::vector<DesktopAction> actions;
+    // The desktop file ID: the file's name without ".desktop", as the
+    // catalogue found it; an action's row has its application's.
+    std::string desktop_id;
+    // An action's row: the action's key.
+    std::optional<std::string> action;
 
     bool operator==(const AppEntry&) const = default;
 };

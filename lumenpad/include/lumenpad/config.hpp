@@ -1,5 +1,6 @@
 // The optional config.toml: named contexts, each with the priority list that
-// ranks applications first while a workspace of that name is active.
+// ranks applications first while a workspace of that name is active, and how
+// applications are started.
 #pragma once
 
 #include <ostream>
@@ -20,6 +21,9 @@ struct Config {
     std::vector<Context> contexts;
     // Whether each application's desktop actions are rows of their own.
     bool show_actions = false;
+    // Words put before every launched command ("uwsm", "app", "--"); with
+    // them the launcher asks systemd for no scope of its own.
+    std::vector<std::string> launch_prefix;
 };
 
 // Reads config_dir()/config.toml (nothing without a configuration directory),

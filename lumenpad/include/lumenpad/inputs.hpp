@@ -8,6 +8,7 @@
 #include "lumenpad/matching.hpp"
 
 #include <future>
+#include <string>
 #include <vector>
 
 namespace lumenpad {
@@ -17,6 +18,8 @@ struct Inputs {
     // The entries' lowered keys, in the same order.
     KeysToCome keys_to_come{};
     History history;
+    // The configuration's launch_prefix.
+    std::vector<std::string> launch_prefix{};
 };
 
 // Reads the configuration, the active workspace, the history, the manifest

@@ -1,9 +1,11 @@
 // Starting an entry's command: through "bash" "-c", inside a terminal emulator
-// when the entry asks for one, detached from the launcher's streams.
+// when the entry asks for one, after the user's launch prefix, detached from
+// the launcher's streams, in a systemd scope of its own where one can be had.
 #pragma once
 
 #include "lumenpad/app_entry.hpp"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,11 +17,30 @@ namespace lumenpad {
 // found in PATH, else "xterm".
 std::string choose_terminal();
 
-// "bash" "-c" command, or terminal "-e" "bash" "-c" command.
-std::vector<std::string> launch_argv(const AppEntry& entry);
+// "bash" "-c" command, or terminal "-e" "bash" "-c" command, after the
+// words of `prefix`.
+std::vector<std::string> launch_argv(const AppEntry& entry, const std::vector<std::string>& prefix = {});
 
-// Starts the command and returns once the child exists; failures are silent.
-// The activation token, when there is one, lets the program take the focus.
-void launch_entry(const AppEntry& entry, const std::optional<std::string>& activation_token = std::nullopt);
+// `environment` with DESKTOP_ENTRY_ID, and for an action's row
+// DESKTOP_ENTRY_ACTION, of the entry in place of any it held.
+std::vector<std::string> entry_environment(std::vector<std::string> environment, const AppEntry& entry);
+
+// How a launch runs.
+struct LaunchSetting {
+    // The configuration's launch_prefix: with it, no scope is asked for.
+    std::vector<std::string> prefix;
+    // The child's environment as "NAME=value" texts, before the locale
+    // variables the launcher set aside and the entry's own variables:
+    // nothing is the launcher's, with no activation token.
+    std::optional<std::vector<std::string>> environment;
+    // Nothing: the launcher's working directory.
+    std::optional<std::string> directory;
+};
+
+// Starts the command and returns once the child exists; failures are
+// silent. Without a prefix and with a session bus the child is held until
+// the scope request is over (see start_in_scope); `done` runs then, on the
+// thread-default main context, or else before this returns.
+void launch_entry(const AppEntry& entry, const LaunchSetting& setting = {}, std::function<void()> done = {});
 
 }  // namespace lumenpad

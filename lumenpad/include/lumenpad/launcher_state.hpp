@@ -27,6 +27,8 @@ struct LauncherState {
     // What choosing a row does: without it, the application is counted and
     // started (in dmenu mode, the line is printed instead).
     std::function<void(const AppEntry&)> choose;
+    // The configuration's launch_prefix.
+    std::vector<std::string> launch_prefix;
 };
 
 // Deletes the pid file and closes the window; shared by every handler that

@@ -39,8 +39,9 @@ void on_row_activated(GtkListView* list, guint position, ListData* data);
 void on_row_clicked(GtkGestureClick* gesture, int presses, double x, double y, ListData* data);
 
 // Counts the launch, saves the history, starts the command with an
-// activation token, closes.
-void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher);
+// activation token and the configured prefix, closes; the application is
+// held until the launch is over.
+void activate_entry(const AppEntry& entry, LauncherState& state, const CloseLauncher& close_launcher);
 
 // The entry of the row at `position`, if any.
 const AppEntry* entry_at(const ListData& data, guint position);

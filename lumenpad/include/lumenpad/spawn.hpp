@@ -2,6 +2,8 @@
 // that: each starts with SIGPIPE at its default.
 #pragma once
 
+#include "lumenpad-shared/unique_fd.hpp"
+
 #include <sys/types.h>
 
 #include <optional>
@@ -19,10 +21,30 @@ enum class ChildStreams {
 };
 
 // Starts argv[0], looked up in PATH, with the launcher's environment (or
-// `environment`, as "NAME=value" texts); the child's pid, or nothing when it
-// could not be started.
+// `environment`, as "NAME=value" texts) in the launcher's working directory
+// (or `directory`); the child's pid, or nothing when it could not be started.
 std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildStreams streams,
-                                   const std::vector<std::string>* environment = nullptr);
+                                   const std::vector<std::string>* environment = nullptr,
+                                   const std::string* directory = nullptr);
+
+// A detached child, with SIGPIPE at its default, in its directory, that
+// waits to be released before it runs its program (under the same pid), so
+// that it can be placed first.
+struct HeldChild {
+    pid_t pid = 0;
+    // The launcher's end of the socket the child waits on.
+    UniqueFd release;
+};
+
+// As spawn_program with detached streams, the child held; nothing when
+// argv[0] is not an executable file where PATH leads, or no process can be
+// made.
+std::optional<HeldChild> spawn_held(const std::vector<std::string>& argv,
+                                    const std::vector<std::string>* environment = nullptr,
+                                    const std::string* directory = nullptr);
+
+// Lets the child run its program; once released it stays so.
+void release_child(HeldChild& child);
 
 // `environment` (as environ holds it) for a program that the user started:
 // with the activation token that lets it take the focus as

@@ -21,10 +21,11 @@ struct DirClose {
 };
 using DirPtr = std::unique_ptr<DIR, DirClose>;
 
+constexpr std::string_view desktop_extension = ".desktop";
+
 // The part after the last '.'; a name whose only '.' leads it has none.
 bool has_desktop_extension(std::string_view name) {
-    const size_t dot = name.rfind('.');
-    return dot != std::string_view::npos && dot != 0 && name.substr(dot + 1) == "desktop";
+    return name.size() > desktop_extension.size() && name.ends_with(desktop_extension);
 }
 
 }  // namespace
@@ -56,6 +57,7 @@ std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs, Sc
     // Each candidate with the name it is known by, in the order of the
     // directories: a later one wins.
     std::vector<std::string> names;
+    std::vector<std::string> ids;
     for (const auto& dir : dirs) {
         const DirPtr handle(::opendir(dir.c_str()));
         if (!handle) {
@@ -68,6 +70,7 @@ std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs, Sc
             if (has_desktop_extension(name)) {
                 share.paths_.push_back(join_path(dir, name));
                 names.push_back(lossy_utf8(name));
+                ids.emplace_back(name.substr(0, name.size() - desktop_extension.size()));
             }
         }
     }
@@ -85,6 +88,7 @@ std::vector<AppEntry> scan_applications(const std::vector<std::string>& dirs, Sc
     std::unordered_map<std::string, AppEntry> by_file_name;
     for (std::size_t i = 0; i < count; ++i) {
         if (share.parsed_[i]) {
+            share.parsed_[i]->desktop_id = std::move(ids[i]);
             by_file_name.insert_or_assign(std::move(names[i]), std::move(*share.parsed_[i]));
         }
     }
@@ -126,6 +130,8 @@ std::vector<AppEntry> with_action_rows(std::vector<AppEntry> entries) {
             row.icon_path = app.icon_path;
             row.startup_wm_class = app.startup_wm_class;
             row.terminal = app.terminal;
+            row.desktop_id = app.desktop_id;
+            row.action = std::move(action.key);
             rows.push_back(std::move(row));
         }
     }

@@ -32,18 +32,20 @@ std::string with_position(std::string_view description, const toml::source_posit
     return with_position(description, position.line, position.column);
 }
 
-std::optional<ShapeError> read_priority(const toml::node& node, std::vector<std::string>& priority) {
-    static constexpr std::string_view wrong = "\"priority\" must be an array of strings";
+// The value of `key` as an array of strings.
+std::optional<ShapeError> read_strings(const toml::node& node, std::string_view key,
+                                       std::vector<std::string>& out) {
+    const std::string wrong = "\"" + std::string(key) + "\" must be an array of strings";
     const auto* array = node.as_array();
     if (array == nullptr) {
-        return ShapeError{std::string(wrong), node.source().begin};
+        return ShapeError{wrong, node.source().begin};
     }
     for (const auto& element : *array) {
         const auto* text = element.as_string();
         if (text == nullptr) {
-            return ShapeError{std::string(wrong), element.source().begin};
+            return ShapeError{wrong, element.source().begin};
         }
-        priority.push_back(text->get());
+        out.push_back(text->get());
     }
     return std::nullopt;
 }
@@ -63,7 +65,7 @@ std::optional<ShapeError> read_context(const toml::node& node, Context& context)
     }
     context.name = name_text->get();
     if (const auto* priority = table->get("priority")) {
-        return read_priority(*priority, context.priority);
+        return read_strings(*priority, "priority", context.priority);
     }
     return std::nullopt;
 }
@@ -75,6 +77,11 @@ std::optional<ShapeError> read_config(const toml::table& root, Config& config) {
             return ShapeError{"\"show_actions\" must be true or false", show_actions->source().begin};
         }
         config.show_actions = value->get();
+    }
+    if (const auto* prefix = root.get("launch_prefix")) {
+        if (auto error = read_strings(*prefix, "launch_prefix", config.launch_prefix)) {
+            return error;
+        }
     }
     const auto* contexts = root.get("context");
     if (contexts == nullptr) {

@@ -412,6 +412,7 @@ std::vector<DesktopAction> named_actions(const RawEntry& raw) {
         }
         named.push_back(std::move(id));
         DesktopAction action;
+        action.key = group->id;
         action.name = text_value(group->name.plain).value_or("");
         action.exec = group->exec ? command_value(*group->exec) : std::string();
         if (action.name.empty() || action.exec.empty()) {

@@ -25,6 +25,7 @@ struct Gathered {
     std::vector<AppEntry> entries;
     std::vector<MatchKeys> keys;
     History history;
+    std::vector<std::string> launch_prefix;
 };
 
 Gathered gather(ScanShare& scan) {
@@ -32,7 +33,7 @@ Gathered gather(ScanShare& scan) {
     const auto workspace = query_active_workspace();
     const Context* context = select_context(config, workspace.value_or(""));
 
-    Gathered gathered{{}, {}, load_history()};
+    Gathered gathered{{}, {}, load_history(), config.launch_prefix};
     const Manifest manifest = load_manifest();
     gathered.entries = scan_applications(application_dirs(), scan);
     apply_manifest(gathered.entries, manifest);
@@ -122,7 +123,10 @@ std::future<Inputs> start_gathering_inputs() {
                 entry.keywords.clear();
             }
             return MadeInputs{
-                Inputs{std::move(gathered.entries), {}, std::move(gathered.history)},
+                Inputs{std::move(gathered.entries),
+                       {},
+                       std::move(gathered.history),
+                       std::move(gathered.launch_prefix)},
                 [rest = std::shared_ptr<const Rest>(std::move(rest))](const std::atomic<bool>* stop) {
                     std::vector<MatchKeys> keys;
                     keys.reserve(rest->keys.size());

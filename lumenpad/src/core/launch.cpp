@@ -5,10 +5,13 @@
 #include "lumenpad-shared/text.hpp"
 #include "lumenpad/locale_variables.hpp"
 #include "lumenpad/spawn.hpp"
+#include "lumenpad/systemd_scope.hpp"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 
 extern char** environ;
 
@@ -44,18 +47,48 @@ std::string choose_terminal() {
     return "xterm";
 }
 
-std::vector<std::string> launch_argv(const AppEntry& entry) {
-    std::string command(trim(entry.exec));
-    if (!entry.terminal) {
-        return {"bash", "-c", std::move(command)};
+std::vector<std::string> launch_argv(const AppEntry& entry, const std::vector<std::string>& prefix) {
+    std::vector<std::string> argv = prefix;
+    if (entry.terminal) {
+        argv.insert(argv.end(), {choose_terminal(), "-e"});
     }
-    return {choose_terminal(), "-e", "bash", "-c", std::move(command)};
+    argv.insert(argv.end(), {"bash", "-c", std::string(trim(entry.exec))});
+    return argv;
 }
 
-void launch_entry(const AppEntry& entry, const std::optional<std::string>& activation_token) {
-    std::vector<std::string> environment = launched_environment(environ, activation_token);
+std::vector<std::string> entry_environment(std::vector<std::string> environment, const AppEntry& entry) {
+    static constexpr std::string_view id_variable = "DESKTOP_ENTRY_ID=";
+    static constexpr std::string_view action_variable = "DESKTOP_ENTRY_ACTION=";
+    std::erase_if(environment, [](const std::string& text) {
+        return text.starts_with(id_variable) || text.starts_with(action_variable);
+    });
+    if (!entry.desktop_id.empty()) {
+        environment.push_back(std::string(id_variable) + entry.desktop_id);
+    }
+    if (entry.action) {
+        environment.push_back(std::string(action_variable) + *entry.action);
+    }
+    return environment;
+}
+
+void launch_entry(const AppEntry& entry, const LaunchSetting& setting, std::function<void()> done) {
+    std::vector<std::string> environment =
+        setting.environment ? *setting.environment : launched_environment(environ, std::nullopt);
     add_dropped_locale_variables(environment);
-    spawn_program(launch_argv(entry), ChildStreams::detached, &environment);
+    environment = entry_environment(std::move(environment), entry);
+    const std::vector<std::string> argv = launch_argv(entry, setting.prefix);
+    const std::string* directory = setting.directory ? &*setting.directory : nullptr;
+    // A prefix is the user's own choice of manager.
+    if (setting.prefix.empty() && session_bus_named()) {
+        if (auto held = spawn_held(argv, &environment, directory)) {
+            start_in_scope(std::move(*held), entry, std::move(done));
+            return;
+        }
+    }
+    spawn_program(argv, ChildStreams::detached, &environment, directory);
+    if (done) {
+        done();
+    }
 }
 
 }  // namespace lumenpad

@@ -1,8 +1,14 @@
 #include "lumenpad/spawn.hpp"
 
+#include "lumenpad-shared/paths.hpp"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <algorithm>
 #include <iterator>
@@ -41,12 +47,37 @@ void restore_sigpipe(SpawnAttributes& attributes) {
     posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSIGDEF);
 }
 
-void detach_streams(SpawnFileActions& actions) {
+// Streams on /dev/null and nothing else of ours open but `kept`, when
+// given, as descriptor 3.
+void detach_streams(SpawnFileActions& actions, int kept = -1) {
     for (int fd = 0; fd <= 2; ++fd) {
         posix_spawn_file_actions_addopen(actions.get(), fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
     }
-    posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
+    if (kept >= 0) {
+        posix_spawn_file_actions_adddup2(actions.get(), kept, 3);
+    }
+    posix_spawn_file_actions_addclosefrom_np(actions.get(), kept >= 0 ? 4 : 3);
 }
+
+// Where exec looks for `program`, in order, as posix_spawnp does: the name
+// itself when it holds a '/', else each directory of the launcher's PATH.
+std::vector<std::string> exec_candidates(const std::string& program) {
+    if (program.find('/') != std::string::npos) {
+        return {program};
+    }
+    const char* path = std::getenv("PATH");
+    std::vector<std::string> candidates;
+    for (const std::string_view dir : split_path_list(path != nullptr ? path : "/bin:/usr/bin")) {
+        candidates.push_back(join_path(dir, program));
+    }
+    return candidates;
+}
+
+// What a held child runs first: it waits for a line, or the end, on
+// descriptor 3, closes it and becomes the program, under the same pid.
+// A step through the shell rather than a fork of the launcher, whose
+// address space copied on write costs the launch tens of milliseconds.
+constexpr const char* wait_then_exec = "read -r _ <&3; exec 3<&-; exec \"$@\"";
 
 // The texts as the null-terminated array that exec takes.
 std::vector<char*> pointers_to(const std::vector<std::string>& texts) {
@@ -81,7 +112,8 @@ std::vector<std::string> launched_environment(char* const* environment,
 }
 
 std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildStreams streams,
-                                   const std::vector<std::string>* environment) {
+                                   const std::vector<std::string>* environment,
+                                   const std::string* directory) {
     if (argv.empty()) {
         return std::nullopt;
     }
@@ -96,6 +128,9 @@ std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildSt
     if (streams == ChildStreams::detached) {
         detach_streams(actions);
     }
+    if (directory != nullptr) {
+        posix_spawn_file_actions_addchdir_np(actions.get(), directory->c_str());
+    }
     restore_sigpipe(attributes);
 
     pid_t child = 0;
@@ -104,6 +139,56 @@ std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildSt
         return std::nullopt;
     }
     return child;
+}
+
+std::optional<HeldChild> spawn_held(const std::vector<std::string>& argv,
+                                    const std::vector<std::string>* environment,
+                                    const std::string* directory) {
+    if (argv.empty()) {
+        return std::nullopt;
+    }
+    const std::vector<std::string> candidates = exec_candidates(argv[0]);
+    if (std::none_of(candidates.begin(), candidates.end(),
+                     [](const std::string& path) { return access(path.c_str(), X_OK) == 0; })) {
+        return std::nullopt;
+    }
+    std::vector<std::string> step{"sh", "-c", wait_then_exec, "sh"};
+    step.insert(step.end(), argv.begin(), argv.end());
+    std::vector<char*> pointers = pointers_to(step);
+    std::vector<char*> variables;
+    if (environment != nullptr) {
+        variables = pointers_to(*environment);
+    }
+
+    // A socket rather than a pipe: the release is sent without SIGPIPE
+    // should the child be gone.
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        return std::nullopt;
+    }
+    UniqueFd ours(ends[0]);
+    const UniqueFd theirs(ends[1]);
+    SpawnFileActions actions;
+    SpawnAttributes attributes;
+    detach_streams(actions, theirs.get());
+    if (directory != nullptr) {
+        posix_spawn_file_actions_addchdir_np(actions.get(), directory->c_str());
+    }
+    restore_sigpipe(attributes);
+
+    pid_t child = 0;
+    char** envp = environment != nullptr ? variables.data() : environ;
+    if (posix_spawn(&child, "/bin/sh", actions.get(), attributes.get(), pointers.data(), envp) != 0) {
+        return std::nullopt;
+    }
+    return HeldChild{child, std::move(ours)};
+}
+
+void release_child(HeldChild& child) {
+    if (child.release) {
+        send(child.release.get(), "\n", 1, MSG_NOSIGNAL);
+        child.release.reset();
+    }
 }
 
 }  // namespace lumenpad

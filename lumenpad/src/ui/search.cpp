@@ -5,8 +5,11 @@
 #include "lumenpad/list_compat.hpp"
 #include "lumenpad/ordering.hpp"
 #include "lumenpad/rows.hpp"
+#include "lumenpad/spawn.hpp"
 
 #include <utility>
+
+extern char** environ;
 
 namespace lumenpad {
 
@@ -30,7 +33,7 @@ void activate_position(const ListData& data, guint position) {
         (*close)();
         return;
     }
-    activate_entry(*entry, data.state->history, data.close_launcher);
+    activate_entry(*entry, *data.state, data.close_launcher);
 }
 
 }  // namespace
@@ -61,10 +64,22 @@ void filter_rows(GtkEditable* field, ListData* data) {
     }
 }
 
-void activate_entry(const AppEntry& entry, History& history, const CloseLauncher& close_launcher) {
-    record_launch(history, entry.name);
-    save_history(history);
-    launch_entry(entry, activation_token(entry));
+void activate_entry(const AppEntry& entry, LauncherState& state, const CloseLauncher& close_launcher) {
+    record_launch(state.history, entry.name);
+    save_history(state.history);
+    // Held while the launch waits on the main loop: closing the window would
+    // otherwise end the program first.
+    GApplication* application = g_application_get_default();
+    if (application != nullptr) {
+        g_application_hold(application);
+    }
+    launch_entry(entry,
+                 {state.launch_prefix, launched_environment(environ, activation_token(entry)), std::nullopt},
+                 [application] {
+                     if (application != nullptr) {
+                         g_application_release(application);
+                     }
+                 });
     // Held here: closing tears down the handlers that hold the others.
     const CloseLauncher close = close_launcher;
     (*close)();

@@ -81,6 +81,7 @@ void take_inputs(ActivationData& data) {
         state.entries = std::move(inputs.entries);
         state.keys_to_come = std::move(inputs.keys_to_come);
         state.history = std::move(inputs.history);
+        state.launch_prefix = std::move(inputs.launch_prefix);
     }
     if (!state.keys_to_come.pending() && state.keys.size() != state.entries.size()) {
         state.keys = catalogue_keys(state.entries);

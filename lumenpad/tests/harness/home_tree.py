@@ -10,15 +10,16 @@ import zlib
 
 from sway_session import wait_for
 
-# Stubs record their argv as a JSON array in CALLS/NAME.NNNN.json. The file is
-# linked into place complete, so a reader never sees half of it.
+# Stubs record their argv as a JSON array in CALLS/NAME.NNNN.json (or, with
+# process=True, an object with "argv", "pid" and "env"). The file is linked
+# into place complete, so a reader never sees half of it.
 STUB_TEMPLATE = """\
 #!/usr/bin/python3
 import json, os, sys
 calls, name = {calls!r}, {name!r}
 tmp = os.path.join(calls, ".%s.%d.tmp" % (name, os.getpid()))
 with open(tmp, "w") as f:
-    json.dump(sys.argv, f)
+    json.dump({record}, f)
 n = 0
 while True:
     try:
@@ -126,11 +127,13 @@ class HomeTree:
         directory = directory or os.path.join(self.data_home, "applications")
         return self.write_file(os.path.join(directory, file_name), "\n".join(lines) + "\n")
 
-    def stub(self, name, exit_code=0):
-        """Puts a program called name on PATH that records its argv and exits."""
+    def stub(self, name, exit_code=0, process=False):
+        """Puts a program called name on PATH that records its argv (with
+        process=True, also its pid and environment) and exits."""
         path = os.path.join(self.bin, name)
+        record = '{"argv": sys.argv, "pid": os.getpid(), "env": dict(os.environ)}' if process else "sys.argv"
         with open(path, "w") as f:
-            f.write(STUB_TEMPLATE.format(calls=self.calls_dir, name=name, exit_code=exit_code))
+            f.write(STUB_TEMPLATE.format(calls=self.calls_dir, name=name, exit_code=exit_code, record=record))
         os.chmod(path, 0o755)
         return path
 

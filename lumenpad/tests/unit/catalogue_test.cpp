@@ -291,5 +291,25 @@ TEST(WithActionRows, FollowsEachApplicationWithItsActions) {
     EXPECT_TRUE(rows[4].terminal);
 }
 
+// The desktop file ID is the file's name less ".desktop", whatever bytes it
+// holds; an action's row carries it and the action's key.
+TEST_F(ScanApplications, EntriesAndActionRowsKnowTheirDesktopFileId) {
+    const auto dir = home.make_dir("apps");
+    home.write("apps/org.example.Web-Browser.desktop",
+               desktop_file("Browser", "browser",
+                            "Actions=new-private;\n[Desktop Action new-private]\n"
+                            "Name=Private\nExec=browser -p\n"));
+    home.write("apps/caf\xE9.desktop", desktop_file("Cafe", "cafe"));
+    auto rows = with_action_rows(scan_applications({dir}));
+    std::sort(rows.begin(), rows.end(), [](const AppEntry& a, const AppEntry& b) { return a.name < b.name; });
+    ASSERT_EQ(rows.size(), 3U);
+    EXPECT_EQ(rows[0].desktop_id, "org.example.Web-Browser");
+    EXPECT_FALSE(rows[0].action);
+    EXPECT_EQ(rows[1].name, "Browser: Private");
+    EXPECT_EQ(rows[1].desktop_id, "org.example.Web-Browser");
+    EXPECT_EQ(rows[1].action, "new-private");
+    EXPECT_EQ(rows[2].desktop_id, "caf\xE9");
+}
+
 }  // namespace
 }  // namespace lumenpad

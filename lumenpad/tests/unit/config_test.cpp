@@ -116,6 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "\"priority\" must be an array of strings at line 3, column 12"},
         BadConfig{"show_actions_as_string", "show_actions = \"yes\"\n",
                   "\"show_actions\" must be true or false at line 1, column 16"},
+        BadConfig{"launch_prefix_as_string", "launch_prefix = \"uwsm app --\"\n",
+                  "\"launch_prefix\" must be an array of strings at line 1, column 17"},
+        BadConfig{"number_in_launch_prefix", "launch_prefix = [\"uwsm\", 1]\n",
+                  "\"launch_prefix\" must be an array of strings at line 1, column 26"},
         // Each of these crashes or misleads the TOML library: refused first.
         BadConfig{"dotted_key_of_35000_parts", dotted(35000) + " = 1\n",
                   "keys nested more than 256 deep at line 1, column 512"},
@@ -149,6 +153,17 @@ TEST_F(ConfigFile, ShowActionsIsOffUnlessSetTrue) {
     EXPECT_FALSE(load_text("show_actions = false\n").config.show_actions);
     // Only at the top level.
     EXPECT_FALSE(load_text("[[context]]\nname = \"x\"\nshow_actions = true\n").config.show_actions);
+}
+
+TEST_F(ConfigFile, LaunchPrefixIsTheWordsGivenAtTheTopLevel) {
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(load_text("").config.launch_prefix, Words{});
+    EXPECT_EQ(load_text("launch_prefix = []\n").config.launch_prefix, Words{});
+    const auto loaded = load_text("launch_prefix = [\"systemd-run\", \"--user\", \"--scope\", \"--\"]\n");
+    EXPECT_EQ(loaded.messages, "");
+    EXPECT_EQ(loaded.config.launch_prefix, (Words{"systemd-run", "--user", "--scope", "--"}));
+    EXPECT_EQ(load_text("[[context]]\nname = \"x\"\nlaunch_prefix = [\"uwsm\"]\n").config.launch_prefix,
+              Words{});
 }
 
 TEST_F(ConfigFile, NonAsciiInStringsAndCommentsAndDeepButBoundedKeys) {

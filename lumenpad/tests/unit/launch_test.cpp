@@ -89,6 +89,31 @@ TEST(LaunchArgv, PutsTerminalEntriesInsideTheTerminal) {
     EXPECT_EQ(launch_argv(e), (std::vector<std::string>{"kitty", "-e", "bash", "-c", "htop -d 10"}));
 }
 
+TEST(LaunchArgv, PutsThePrefixBeforeTheTerminalOrBash) {
+    const ScopedEnv terminal("TERMINAL", "kitty");
+    AppEntry e;
+    e.exec = "htop";
+    const std::vector<std::string> prefix{"uwsm", "app", "--"};
+    EXPECT_EQ(launch_argv(e, prefix), (std::vector<std::string>{"uwsm", "app", "--", "bash", "-c", "htop"}));
+    e.terminal = true;
+    EXPECT_EQ(launch_argv(e, prefix),
+              (std::vector<std::string>{"uwsm", "app", "--", "kitty", "-e", "bash", "-c", "htop"}));
+}
+
+TEST(EntryEnvironment, NamesTheEntryAndItsActionInPlaceOfInheritedNames) {
+    using Texts = std::vector<std::string>;
+    const Texts inherited{"DESKTOP_ENTRY_ID=old", "PATH=/bin", "DESKTOP_ENTRY_ACTION=old",
+                          "DESKTOP_ENTRY_IDX=1"};
+    AppEntry app;
+    app.desktop_id = "org.example.Web-Browser";
+    EXPECT_EQ(entry_environment(inherited, app),
+              (Texts{"PATH=/bin", "DESKTOP_ENTRY_IDX=1", "DESKTOP_ENTRY_ID=org.example.Web-Browser"}));
+    app.action = "new-private";
+    EXPECT_EQ(entry_environment(inherited, app),
+              (Texts{"PATH=/bin", "DESKTOP_ENTRY_IDX=1", "DESKTOP_ENTRY_ID=org.example.Web-Browser",
+                     "DESKTOP_ENTRY_ACTION=new-private"}));
+}
+
 // The child must start clean: streams on /dev/null, no descriptor of ours,
 // SIGPIPE back at its default although we ignore it.
 TEST(LaunchEntry, ChildGetsNullStreamsNoLeakedDescriptorsAndDefaultSigpipe) {

@@ -10,6 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <sstream>
 
 namespace lumenpad {
@@ -76,6 +79,102 @@ TEST(SpawnProgram, GivesTheChildTheEnvironmentAsked) {
     const std::string seen = test::read_whole_file(report);
     EXPECT_NE(seen.find("ONLY=this\n"), std::string::npos) << seen;
     EXPECT_EQ(seen.find("HOME="), std::string::npos) << seen;
+}
+
+// The state letter of /proc/PID/stat.
+char process_state(pid_t pid) {
+    const std::string stat = test::read_whole_file("/proc/" + std::to_string(pid) + "/stat");
+    const auto end = stat.rfind(')');
+    return end == std::string::npos || end + 2 >= stat.size() ? '?' : stat[end + 2];
+}
+
+struct DetachedSpawn {
+    const char* what;
+    bool held;
+};
+
+void PrintTo(const DetachedSpawn& spawn, std::ostream* out) {
+    *out << spawn.what;
+}
+
+class DetachedChild : public testing::TestWithParam<DetachedSpawn> {};
+
+// Held or not, a detached child starts clean: streams on /dev/null, no
+// descriptor of ours (nor the held child's socket), SIGPIPE at its default,
+// in the directory and with the environment asked, under its own pid.
+TEST_P(DetachedChild, StartsCleanWhereAndAsAsked) {
+    const test::TempDir dir;
+    const std::string report = dir / "report";
+    std::filesystem::create_directory(dir / "cwd");
+    const int leaked = open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
+    ASSERT_GE(leaked, 3);
+    signal(SIGPIPE, SIG_IGN);
+    const std::string tmp = "'" + dir / "tmp" + "'";
+    const std::vector<std::string> argv{
+        "bash", "-c",
+        // Each command redirects only itself, so the shell's own descriptors
+        // stay as they were given.
+        "echo $$ >> " + tmp + "; grep SigIgn /proc/$$/status >> " + tmp + "; pwd >> " + tmp +
+            "; echo \"$ONLY\" >> " + tmp + "; readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2 >> " + tmp +
+            "; ls /proc/$$/fd >> " + tmp + "; mv " + tmp + " '" + report + "'"};
+    const std::vector<std::string> environment{"ONLY=this", "PATH=/usr/bin:/bin"};
+    const std::string directory = dir / "cwd";
+    pid_t pid = 0;
+    if (GetParam().held) {
+        auto child = spawn_held(argv, &environment, &directory);
+        ASSERT_TRUE(child);
+        pid = child->pid;
+        // Asleep, and its own program not run.
+        for (int i = 0; i < 1000 && process_state(pid) != 'S'; ++i) {
+            usleep(1000);
+        }
+        EXPECT_EQ(process_state(pid), 'S');
+        EXPECT_FALSE(std::filesystem::exists(dir / "tmp"));
+        release_child(*child);
+    } else {
+        const auto child = spawn_program(argv, ChildStreams::detached, &environment, &directory);
+        ASSERT_TRUE(child);
+        pid = *child;
+    }
+    close(leaked);
+    signal(SIGPIPE, SIG_DFL);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    std::istringstream in(test::read_whole_file(report));
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, std::to_string(pid));
+    std::getline(in, line);
+    const unsigned long ignored = std::stoul(line.substr(line.find(':') + 1), nullptr, 16);
+    EXPECT_EQ(ignored & (1UL << (SIGPIPE - 1)), 0UL) << line;
+    std::getline(in, line);
+    EXPECT_EQ(line, directory);
+    std::getline(in, line);
+    EXPECT_EQ(line, "this");
+    for (int fd = 0; fd <= 2; ++fd) {
+        std::getline(in, line);
+        EXPECT_EQ(line, "/dev/null") << "descriptor " << fd;
+    }
+    std::set<std::string> open_fds;
+    while (std::getline(in, line)) {
+        open_fds.insert(line);
+    }
+    // bash itself may hold descriptor 255 for the script; nothing else past 2.
+    open_fds.erase("255");
+    EXPECT_EQ(open_fds, (std::set<std::string>{"0", "1", "2"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Spawns, DetachedChild,
+                         testing::Values(DetachedSpawn{"at_once", false}, DetachedSpawn{"held", true}),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+TEST(SpawnHeld, AProgramThatIsNowhereGivesNothing) {
+    const test::TempDir dir;
+    EXPECT_FALSE(spawn_held({dir / "missing"}));
+    EXPECT_FALSE(spawn_held({"lumenpad-no-such-program"}));
+    EXPECT_FALSE(spawn_held({}));
 }
 
 }  // namespace
