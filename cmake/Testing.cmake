@@ -25,11 +25,20 @@ function(lumenpad_gui_test name)
     ENVIRONMENT "LUMENPAD_VKBD=$<TARGET_FILE:lumenpad-test-keyboard>")
 endfunction()
 
+# Python unittest modules run from their own folder under their bare name: as
+# "folder.module" a folder without __init__.py loses to any installed package
+# of that name (Debian 13's python3-packaging hid "packaging.test_manual").
+function(lumenpad_python_test name script)
+  get_filename_component(dir ${script} DIRECTORY)
+  get_filename_component(module ${script} NAME_WE)
+  add_test(NAME ${name}
+    COMMAND ${PYTHON3} -m unittest -v ${module}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+endfunction()
+
 # End-to-end tests: a Python unittest module that drives the real binary.
 function(lumenpad_e2e_test name script)
-  add_test(NAME ${name}
-    COMMAND ${PYTHON3} -m unittest -v ${script}
-    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  lumenpad_python_test(${name} ${script})
   set_tests_properties(${name} PROPERTIES LABELS e2e TIMEOUT 600
     ENVIRONMENT "LUMENPAD_BIN=$<TARGET_FILE:lumenpad>;LUMENPAD_VKBD=$<TARGET_FILE:lumenpad-test-keyboard>;LUMENPAD_TEST_ENTRY=$<TARGET_FILE:lumenpad-test-entry>;PYTHONPATH=${LUMENPAD_HARNESS_DIR};PYTHONDONTWRITEBYTECODE=1")
 endfunction()
@@ -37,9 +46,7 @@ endfunction()
 # Checks of what the project ships (install rules, manual, set-up script): a
 # Python unittest module with the source and build trees in its environment.
 function(lumenpad_packaging_test name script label)
-  add_test(NAME ${name}
-    COMMAND ${PYTHON3} -m unittest -v ${script}
-    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  lumenpad_python_test(${name} ${script})
   set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT 1800
     ENVIRONMENT "LUMENPAD_SOURCE_DIR=${PROJECT_SOURCE_DIR};LUMENPAD_BUILD_DIR=${PROJECT_BINARY_DIR};CMAKE_COMMAND=${CMAKE_COMMAND};LUMENPAD_MANUAL=${PROJECT_BINARY_DIR}/lumenpad/lumenpad.1;PYTHONDONTWRITEBYTECODE=1")
 endfunction()
