@@ -2,6 +2,13 @@
 # headless compositor) and "e2e" (the real binary in a headless compositor).
 set(LUMENPAD_HARNESS_DIR ${PROJECT_SOURCE_DIR}/lumenpad/tests/harness)
 
+# What each of the first two tiers runs, so that a build for them alone (the
+# ThreadSanitizer pass) need not build the launcher and the benchmarks:
+# cmake --build DIR --target unit-tests gui-tests.
+add_custom_target(unit-tests)
+add_custom_target(gui-tests)
+add_dependencies(gui-tests lumenpad-test-keyboard)
+
 # Unit tests: one GoogleTest executable per component, each case its own test.
 function(lumenpad_unit_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -10,6 +17,7 @@ function(lumenpad_unit_test name)
   gtest_discover_tests(${name}
     PROPERTIES LABELS unit ENVIRONMENT "LC_ALL=C.UTF-8"
     DISCOVERY_TIMEOUT 30)
+  add_dependencies(unit-tests ${name})
 endfunction()
 
 # Widget tests: a GoogleTest executable run inside a private headless sway.
@@ -23,6 +31,7 @@ function(lumenpad_gui_test name)
     COMMAND ${PYTHON3} ${LUMENPAD_HARNESS_DIR}/with_sway.py -- $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES LABELS gui TIMEOUT 300 SKIP_RETURN_CODE 77
     ENVIRONMENT "LUMENPAD_VKBD=$<TARGET_FILE:lumenpad-test-keyboard>")
+  add_dependencies(gui-tests ${name})
 endfunction()
 
 # Python unittest modules run from their own folder under their bare name: as
