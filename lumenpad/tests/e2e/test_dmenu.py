@@ -6,9 +6,11 @@ import pty
 import unittest
 
 from launcher import PANEL, LauncherTestCase
+from sway_session import BACKGROUND
 
 TIMEOUT = 20.0
 LINES = b"reboot\nshutdown\n\nsuspend\r\nlock screen\n"
+RED = (0xFF, 0x00, 0x00)
 
 
 class DmenuTest(LauncherTestCase):
@@ -49,18 +51,52 @@ class DmenuTest(LauncherTestCase):
         self.assertEqual(menu.stdout(), "")
 
     def test_a_menu_leaves_an_open_launcher_and_its_pid_file_alone(self):
+        # Which of two overlays gets the keyboard and which is drawn on top
+        # (and so takes the pointer) is the compositor's choice: sway 1.7
+        # keeps the older one first, 1.10 the newer. The menu, its field red,
+        # opens after the launcher and then, if the launcher stayed on top,
+        # before it; once it is on top, a click outside its panel closes it.
+        menu_config = os.path.join(self.tmp, "menu-config")
+        self.home.write_file(os.path.join(menu_config, "lumenpad", "style.css"),
+                             "entry.search { background-color: #ff0000; }")
         self.home.write_desktop_entry("Zulu Menu", "true")
-        menu = self.start_launcher(args=["--dmenu"], stdin=LINES)
-        shown = menu.wait_for_surface(TIMEOUT).region(*PANEL)
-        launcher = self.start_launcher()
-        self.session.wait_for_screen(lambda shot: shot.region(*PANEL) != shown, TIMEOUT,
-                                     message="the launcher over the menu")
-        with open(self.pid_file) as f:
-            pid = f.read()
-        # The menu, first on screen, keeps the keyboard; closing it leaves
-        # the launcher's pid file as it was.
-        self.session.press("Escape")
+        # The later of the two panels is the taller: the part of it below the
+        # other one's panel shows that it is on screen, under or over.
+        menu_rows = (PANEL[0], PANEL[1] + 210, PANEL[2], PANEL[1] + 250)
+        launcher_rows = (PANEL[0], PANEL[1] + 350, PANEL[2], PANEL[1] + 440)
+
+        def start_menu():
+            return self.start_launcher(args=["--dmenu"], stdin=LINES, env={"XDG_CONFIG_HOME": menu_config})
+
+        for menu_first in (False, True):
+            if menu_first:
+                for i in range(2, 9):
+                    self.home.write_desktop_entry(f"Zulu Menu {i}", "true")
+                menu = start_menu()
+                menu.wait_for_surface(TIMEOUT)
+                launcher = self.start_launcher()
+                later = launcher_rows
+            else:
+                launcher = self.start_launcher()
+                launcher.wait_for_surface(TIMEOUT)
+                menu = start_menu()
+                later = menu_rows
+            shot = self.session.wait_for_screen(lambda shot: shot.count_not(BACKGROUND, *later, step=4) > 0,
+                                                TIMEOUT, message="the second panel")
+            self.assertTrue(launcher.running())
+            with open(self.pid_file) as f:
+                pid = f.read()
+            if all(abs(a - b) <= 2 for a, b in zip(shot.pixel(640, PANEL[1] + 4), RED)):
+                break
+            menu.stop()
+            launcher.stop()
+            launcher.wait_for_no_surface(TIMEOUT)
+        else:
+            self.fail("the menu was never drawn over the launcher")
+
+        self.session.click(100, 600)
         self.assertEqual(menu.wait_exit(TIMEOUT), 1)
+        self.assertEqual(menu.stdout(), "")
         self.assertTrue(launcher.running())
         with open(self.pid_file) as f:
             self.assertEqual(f.read(), pid)

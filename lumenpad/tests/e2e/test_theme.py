@@ -108,6 +108,11 @@ class OpenCounter:
 
 
 class ThemeTestCase(LauncherTestCase):
+    def setUp(self):
+        super().setUp()
+        # The one row, selected, whose colours the tests sample.
+        self.home.write_desktop_entry("Zulu Theme", "true")
+
     @property
     def theme_dir(self):
         return os.path.join(self.session.runtime_dir, "oriel")

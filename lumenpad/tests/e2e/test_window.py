@@ -129,6 +129,8 @@ class WindowTest(LauncherTestCase):
     def test_a_click_outside_the_panel_closes_and_one_inside_does_not(self):
         self.home.stub("zulu-click")
         self.home.write_desktop_entry("Zulu Click", "zulu-click")
+        # A second row, for the query to take away.
+        self.home.write_desktop_entry("Yankee Other", "true")
         launcher, shot = self.open_launcher()
         # On the search field: inside the panel, nothing happens.
         self.session.click(640, PANEL_TOP + 20)
@@ -149,6 +151,7 @@ class WindowTest(LauncherTestCase):
     def test_a_click_on_a_row_launches_it(self):
         self.home.stub("zulu-row")
         self.home.write_desktop_entry("Zulu Row", "zulu-row")
+        self.home.write_desktop_entry("Yankee Other", "true")
         launcher, shot = self.open_launcher()
         second_row = (FIRST_ROW[0], FIRST_ROW[1] + 48)
         before = shot.pixel(*second_row)

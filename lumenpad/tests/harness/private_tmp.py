@@ -9,6 +9,7 @@ the test asks for, such as a directory of its own over the password
 database's home. Nothing it mounts outlives the launcher."""
 
 import os
+import shutil
 import stat
 import subprocess
 import sys
@@ -47,16 +48,23 @@ def private_mounts_available():
 def private_tmp_wrapper(path, binary, tmp, keep=(), binds=()):
     """Writes an executable wrapper at path that runs binary with tmp bound
     over /tmp; each directory in keep that lies under the real /tmp is bound
-    back at its own path, and so is the binary's own (a build tree may lie
-    there), and each (source, target) of binds follows. Returns path."""
+    back at its own path, and each (source, target) of binds follows. The
+    wrapper runs a copy of binary beside path, whose directory must be kept:
+    a bind may cover the binary's own place (a build tree in the home that a
+    test replaces). Returns path."""
+    copy = os.path.join(os.path.dirname(path), os.path.basename(binary))
+    try:
+        os.link(binary, copy)
+    except OSError:
+        shutil.copy2(binary, copy)
     system_tmp = os.path.realpath("/tmp")
     plan = [(tmp, "/tmp")]
-    for directory in [*keep, os.path.dirname(binary)]:
+    for directory in keep:
         directory = os.path.realpath(directory)
         if os.path.commonpath([directory, system_tmp]) == system_tmp:
             plan.append((directory, os.path.join("/tmp", os.path.relpath(directory, system_tmp))))
     plan.extend(binds)
     with open(path, "w") as f:
-        f.write(WRAPPER.format(python=sys.executable, binds=plan, binary=binary))
+        f.write(WRAPPER.format(python=sys.executable, binds=plan, binary=copy))
     os.chmod(path, stat.S_IRWXU)
     return path
