@@ -218,6 +218,12 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
 }
 
 void on_activate(GtkApplication* application, ActivationData* data) {
+    // Another start that found no pid file reaches this one over the session
+    // bus, and asks it to activate: the open window is presented again.
+    if (GtkWindow* open = gtk_application_get_active_window(application)) {
+        gtk_window_present(open);
+        return;
+    }
     apply_launcher_theme();
     const LauncherWindow built = build_window(application, *data);
     gtk_window_present(built.window);
