@@ -23,6 +23,14 @@ TEST(GObjectPtr, AdoptTakesTheReferenceAndRetainAddsOne) {
     EXPECT_FALSE(retain<GObject>(nullptr));
 }
 
+TEST(WeakObject, GivesTheObjectOnlyWhileItLives) {
+    auto object = adopt(G_OBJECT(g_object_new(G_TYPE_OBJECT, nullptr)));
+    const WeakObject<GObject> weak(object.get());
+    EXPECT_EQ(weak.get().get(), object.get());
+    object.reset();
+    EXPECT_EQ(weak.get(), nullptr);
+}
+
 TEST(GErrorOut, HoldsTheErrorACallReports) {
     const test::TempDir dir;
     GErrorOut error;

@@ -26,6 +26,23 @@ GObjectPtr<T> retain(T* object) {
     return GObjectPtr<T>(object != nullptr ? static_cast<T*>(g_object_ref(object)) : nullptr);
 }
 
+// A weak reference, for a handle that must not keep its object alive (one
+// held by the object's own handlers): get() gives a strong reference, or
+// null once the object has been finalised.
+template <typename T>
+class WeakObject {
+public:
+    explicit WeakObject(T* object) { g_weak_ref_init(&ref_, object); }
+    WeakObject(const WeakObject&) = delete;
+    WeakObject& operator=(const WeakObject&) = delete;
+    ~WeakObject() { g_weak_ref_clear(&ref_); }
+
+    GObjectPtr<T> get() const { return GObjectPtr<T>(static_cast<T*>(g_weak_ref_get(&ref_))); }
+
+private:
+    mutable GWeakRef ref_;
+};
+
 // The error out-parameter of a GLib call: pass out(), then test the holder.
 // The error, if any, is freed with the holder.
 class GErrorOut {

@@ -27,7 +27,8 @@ struct ActivationData {
     int exit_status = 0;
 };
 
-// The "activate" handler; builds and presents one window.
+// The "activate" handler: builds and presents the window, or presents again
+// the one already built; there is never a second.
 void on_activate(GtkApplication* application, ActivationData* data);
 
 // Builds the window without presenting it (the widget tests drive it); waits

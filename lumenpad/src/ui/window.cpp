@@ -142,17 +142,19 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
     GtkWidget* window = gtk_application_window_new(application);
     setup_layer_surface(GTK_WINDOW(window));
 
-    // The close action owns a reference to the window; the handlers that hold
-    // it are torn down with the window, which drops that reference. The pid
-    // file is the launcher's: dmenu mode has none, and must not remove the
-    // launcher's.
+    // The window's own handlers hold the close action, so it holds the window
+    // weakly: a strong reference would keep the window, and everything it
+    // owns, alive after it closes. The pid file is the launcher's: dmenu mode
+    // has none, and must not remove the launcher's.
     const bool dmenu = data.options.dmenu;
-    std::shared_ptr<GtkWindow> window_ref = retain(GTK_WINDOW(window));
-    CloseLauncher close_launcher = std::make_shared<std::function<void()>>([window_ref, dmenu] {
+    auto weak_window = std::make_shared<const WeakObject<GtkWindow>>(GTK_WINDOW(window));
+    CloseLauncher close_launcher = std::make_shared<std::function<void()>>([weak_window, dmenu] {
         if (!dmenu) {
             remove_pid_file();
         }
-        gtk_window_close(window_ref.get());
+        if (const auto open = weak_window->get()) {
+            gtk_window_close(open.get());
+        }
     });
 
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -217,6 +219,12 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
 }
 
 void on_activate(GtkApplication* application, ActivationData* data) {
+    // Another start that found no pid file reaches this one over the session
+    // bus, and asks it to activate: the open window is presented again.
+    if (GtkWindow* open = gtk_application_get_active_window(application)) {
+        gtk_window_present(open);
+        return;
+    }
     apply_launcher_theme();
     const LauncherWindow built = build_window(application, *data);
     gtk_window_present(built.window);

@@ -60,6 +60,23 @@ class ToggleTest(LauncherTestCase):
         self.assertEqual(first.wait_exit(), 0)
         self.assertFalse(os.path.exists(self.pid_file))
 
+    def test_an_activation_over_the_session_bus_opens_no_second_window(self):
+        first = self.start_launcher()
+        first.wait_for_surface()
+        # A start that finds no pid file reaches the open launcher over the
+        # session bus, asks it to activate and ends.
+        os.remove(self.pid_file)
+        self.start_second()
+        # Answered only once the launcher's main loop has handled what came
+        # before it: the activation.
+        subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=com.velmora.lumenpad",
+                        "/com/velmora/lumenpad", "org.gtk.Actions.List"],
+                       env=self.session.env(), check=True, stdout=subprocess.DEVNULL, timeout=10)
+        # One window: Escape closes it, and with it the launcher.
+        self.session.press("Escape")
+        self.assertEqual(first.wait_exit(), 0)
+        first.wait_for_no_surface()
+
     def test_a_pid_file_that_names_no_running_launcher_is_replaced(self):
         ended = subprocess.Popen(["true"])
         ended.wait()

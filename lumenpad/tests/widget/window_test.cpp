@@ -470,6 +470,8 @@ TEST_F(LauncherWindowTest, ReturnAndAClickStartTheirRow) {
         entries.push_back(entry("Zz target", std::nullopt, "touch " + launched));
         open(std::move(entries));
         type("zz");
+        gpointer window = built_.window;
+        g_object_add_weak_pointer(G_OBJECT(window), &window);
         if (c.click) {
             ASSERT_TRUE(test::wait_until([&] { return row_widgets(built_.list).size() == 2; }));
             graphene_rect_t bounds;
@@ -482,9 +484,13 @@ TEST_F(LauncherWindowTest, ReturnAndAClickStartTheirRow) {
             EXPECT_EQ(press(GDK_KEY_Return), GDK_EVENT_STOP);
         }
         EXPECT_EQ(data_.state->history.counts["Zz target"], 1U);
-        EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(built_.window)));
+        // Closed, and with it released.
+        EXPECT_TRUE(test::wait_until([&] { return window == nullptr; }));
         EXPECT_TRUE(test::wait_until([&] { return g_file_test(launched.c_str(), G_FILE_TEST_EXISTS); }));
-        TearDown();
+        if (window != nullptr) {
+            g_object_remove_weak_pointer(G_OBJECT(window), &window);
+            TearDown();
+        }
         built_ = {};
     }
 }
@@ -562,6 +568,46 @@ TEST_F(LauncherWindowTest, AnEmptyCatalogueStillTakesInput) {
     type("x");
     EXPECT_EQ(press(GDK_KEY_Down), GDK_EVENT_STOP);
     EXPECT_EQ(selected(), "");
+}
+
+// Closing releases everything the open created: the window with its
+// widgets, the list's model and selection, the rows' stylesheet provider,
+// and the list view that owns the rows and their icon thread.
+TEST_F(LauncherWindowTest, ClosingFinalizesTheWindowAndWhatItOwns) {
+    std::vector<AppEntry> entries = numbered_entries(300);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i].icon_path = dir_.write("icon" + std::to_string(i) + ".png", "not an image");
+    }
+    open(std::move(entries));
+    type("app 01");
+    ASSERT_NE(built_.rows->empty_row_style, nullptr);
+    struct Probe {
+        const char* what;
+        gpointer object;
+    };
+    Probe probes[] = {{"window", built_.window},
+                      {"list model", built_.results},
+                      {"selection", built_.selection},
+                      {"list view", built_.list},
+                      {"row stylesheet provider", built_.rows->empty_row_style.get()}};
+    for (Probe& probe : probes) {
+        g_object_add_weak_pointer(G_OBJECT(probe.object), &probe.object);
+    }
+    const CloseLauncher close = built_.close_launcher;
+    built_ = {};
+    (*close)();
+    EXPECT_TRUE(test::wait_until([&] {
+        return std::all_of(std::begin(probes), std::end(probes),
+                           [](const Probe& p) { return p.object == nullptr; });
+    }));
+    for (Probe& probe : probes) {
+        EXPECT_EQ(probe.object, nullptr) << probe.what << " outlived the close";
+        if (probe.object != nullptr) {
+            g_object_remove_weak_pointer(G_OBJECT(probe.object), &probe.object);
+        }
+    }
+    // Closing again, after the window has gone, does nothing.
+    (*close)();
 }
 
 TEST(IsOutside, ThePanelEdgeCountsAsInside) {
