@@ -114,9 +114,15 @@ class ResidentDaemon:
         # The socket appears once the window is built and ready to show.
         if not wait_until(lambda: self._has_socket() or self.process.poll() is not None, READY_LIMIT) \
                 or self.process.poll() is not None:
-            raise DaemonFailed(f"lumenpad --daemon did not make its socket (status {self.process.poll()}); "
-                               f"see {self.log_path}")
+            raise DaemonFailed(f"lumenpad --daemon did not make its socket (status {self.process.poll()}): "
+                               f"{self.log_tail()}")
         return self
+
+    def log_tail(self):
+        """Its last lines that are not protocol: what it said."""
+        with open(self.log_path, errors="replace") as f:
+            said = [line for line in f if not line.startswith("[")]
+        return "".join(said[-5:]).strip() or "(nothing)"
 
     def _has_socket(self):
         try:
