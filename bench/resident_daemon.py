@@ -1,5 +1,7 @@
-"""A `lumenpad --daemon` run for the benchmarks, in a runtime directory of its
-own, logging its Wayland requests (WAYLAND_DEBUG=client) to a file that a
+"""A `lumenpad --daemon` run for the benchmarks, in a runtime directory and on
+a session bus of its own (a cold launcher on the same bus would show the
+daemon's window instead of its own, and a second daemon would not start),
+logging its Wayland requests (WAYLAND_DEBUG=client) to a file that a
 WaylandLog follows; `lumenpad` commands toggle its window."""
 
 import os
@@ -9,6 +11,7 @@ import subprocess
 import time
 
 from loop_log import LoopLog
+from sway_session import DBUS_CONFIG
 from wayland_log import WaylandLog
 
 READY_LIMIT = 60.0
@@ -90,7 +93,9 @@ class ResidentDaemon:
     def __init__(self, binary, env, runtime_dir, log_path, probe=None, loop_path=None):
         self.binary = binary
         os.makedirs(runtime_dir, mode=0o700)
+        self.runtime_dir = runtime_dir
         self.env = dict(env, XDG_RUNTIME_DIR=runtime_dir)
+        self.bus = None
         self.socket_path = os.path.join(runtime_dir, "lumenpad.sock")
         self.log_path = log_path
         self.probe = probe
@@ -99,7 +104,22 @@ class ResidentDaemon:
         self.log = None
         self.loop = None
 
+    def _start_bus(self):
+        socket = os.path.join(self.runtime_dir, "bus")
+        config = os.path.join(self.runtime_dir, "bus.conf")
+        with open(config, "w") as f:
+            f.write(DBUS_CONFIG.format(socket=socket))
+        self.bus = subprocess.Popen(["dbus-daemon", f"--config-file={config}", "--nofork", "--nosyslog"],
+                                    env={"PATH": "/usr/bin:/bin", "HOME": self.runtime_dir},
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                    start_new_session=True)
+        if not wait_until(lambda: os.path.exists(socket) or self.bus.poll() is not None, READY_LIMIT) \
+                or self.bus.poll() is not None:
+            raise DaemonFailed("the daemon's session bus did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={socket}"
+
     def start(self, cwd):
+        self._start_bus()
         env = dict(self.env, WAYLAND_DEBUG="client")
         if self.probe is not None:
             env["LD_PRELOAD"] = self.probe
@@ -171,13 +191,18 @@ class ResidentDaemon:
         return self.log.gone_since(since)
 
     def stop(self):
-        """SIGTERM; its exit status (SIGKILL after STOP_LIMIT: None)."""
-        if self.process is None or self.process.poll() is not None:
-            return None if self.process is None else self.process.returncode
-        self.process.send_signal(signal.SIGTERM)
-        try:
-            return self.process.wait(STOP_LIMIT)
-        except subprocess.TimeoutExpired:
-            os.killpg(self.process.pid, signal.SIGKILL)
-            self.process.wait()
-            return None
+        """SIGTERM, then its bus; its exit status (None when it needed a
+        SIGKILL after STOP_LIMIT, or never started)."""
+        status = None
+        if self.process is not None:
+            if self.process.poll() is None:
+                self.process.send_signal(signal.SIGTERM)
+            try:
+                status = self.process.wait(STOP_LIMIT)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
+        if self.bus is not None:
+            self.bus.terminate()
+            self.bus.wait()
+        return status
