@@ -4,6 +4,7 @@ daemon's window instead of its own, and a second daemon would not start),
 logging its Wayland requests (WAYLAND_DEBUG=client) to a file that a
 WaylandLog follows; `lumenpad` commands toggle its window."""
 
+import ctypes
 import os
 import signal
 import stat
@@ -32,34 +33,40 @@ def wait_until(condition, limit, interval=0.002):
         time.sleep(interval)
 
 
+_libc = ctypes.CDLL(None, use_errno=True)
+
+
 def process_cpu_ns(pid):
-    """CPU time of all the process's threads so far, in nanoseconds, from the
-    scheduler's own accounting (utime and stime count whole clock ticks)."""
-    total = 0
-    task_dir = f"/proc/{pid}/task"
-    for task in os.listdir(task_dir):
-        try:
-            with open(os.path.join(task_dir, task, "schedstat")) as f:
-                total += int(f.read().split()[0])
-        except (OSError, IndexError, ValueError):
-            pass  # A thread that ended meanwhile.
-    return total
+    """CPU time of the process so far, threads that ended included, in
+    nanoseconds: its CPU-time clock (utime and stime count whole clock
+    ticks)."""
+    clock = ctypes.c_int()
+    error = _libc.clock_getcpuclockid(pid, ctypes.byref(clock))
+    if error != 0:
+        raise OSError(error, os.strerror(error))
+    return time.clock_gettime_ns(clock.value)
 
 
-def process_wakeups(pid):
-    """Context switches of all the process's threads so far: each is a wake-up
-    or a preemption."""
-    total = 0
+def thread_switches(pid):
+    """{thread id: context switches so far}: each is a wake-up or a
+    preemption."""
+    switches = {}
     task_dir = f"/proc/{pid}/task"
     for task in os.listdir(task_dir):
         try:
             with open(os.path.join(task_dir, task, "status")) as f:
-                for line in f:
-                    if line.startswith(("voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:")):
-                        total += int(line.split()[1])
+                switches[task] = sum(int(line.split()[1]) for line in f if line.startswith(
+                    ("voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:")))
         except OSError:
-            pass
-    return total
+            pass  # A thread that ended meanwhile.
+    return switches
+
+
+def switches_between(before, after):
+    """Context switches between two thread_switches() of one process, of the
+    threads alive at both, and how many threads started or ended between."""
+    switches = sum(after[t] - before[t] for t in before.keys() & after.keys())
+    return switches, len(before.keys() ^ after.keys())
 
 
 def status_kib(pid, field):
@@ -112,7 +119,7 @@ class ResidentDaemon:
         self.bus = subprocess.Popen(["dbus-daemon", f"--config-file={config}", "--nofork", "--nosyslog"],
                                     env={"PATH": "/usr/bin:/bin", "HOME": self.runtime_dir},
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                    start_new_session=True)
+                                    stderr=subprocess.DEVNULL, start_new_session=True)
         if not wait_until(lambda: os.path.exists(socket) or self.bus.poll() is not None, READY_LIMIT) \
                 or self.bus.poll() is not None:
             raise DaemonFailed("the daemon's session bus did not start")
