@@ -1,9 +1,15 @@
-"""Generated application catalogues for bench/startup: desktop-entry files as
-distribution packages install them (translations, keywords, MIME types,
-action groups), the same on every run."""
+"""Generated application catalogues for bench/startup and bench/soak:
+desktop-entry files as distribution packages install them (translations,
+keywords, MIME types, action groups), the same on every run."""
 
 import os
 import random
+
+from home_tree import HomeTree
+
+# No redraws of their own between the first frame and the keystroke: GTK on
+# Wayland takes the cursor blink from GSettings, here from a private key file.
+GSETTINGS_KEYFILE = "[org/gnome/desktop/interface]\ncursor-blink=false\n"
 
 WORDS = (
     "Firefox", "Web", "Browser", "Text", "Editor", "Terminal", "Files", "Image", "Viewer", "Music",
@@ -136,3 +142,18 @@ def write_long_line(path, size=LONG_LINE_BYTES):
     """Writes one line of size bytes and its line end: the most a menu reads."""
     with open(path, "wb") as f:
         f.write(b"m" * size + b"\n")
+
+
+def prepare_home(root, size):
+    """A private home under root with a catalogue of size entries; the
+    environment variables that point a program at it."""
+    home = HomeTree(root)
+    write_catalogue(size, os.path.join(home.data_dirs, "applications"),
+                    os.path.join(home.data_home, "applications"))
+    home.write_file(os.path.join(home.config_home, "glib-2.0", "settings", "keyfile"), GSETTINGS_KEYFILE)
+    env = dict(home.env)
+    env["GSETTINGS_BACKEND"] = "keyfile"
+    # Icon themes, GSettings schemas and MIME data stay reachable; the
+    # launchers also find the few system entries, each of them alike.
+    env["XDG_DATA_DIRS"] = f"{home.data_dirs}:/usr/share"
+    return env

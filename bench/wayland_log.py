@@ -16,6 +16,7 @@ _WRAP = 1 << 32
 
 _LINE = re.compile(r"^\[\s*(\d+)\.(\d{3})\]\s+(->\s+)?(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
 _SURFACE_ARG = re.compile(r"wl_surface@(\d+)")
+_LAYER_SURFACE_ARG = re.compile(r"zwlr_layer_surface_v1@(\d+)")
 
 
 def realtime_us_to_stamp(realtime_us):
@@ -39,6 +40,12 @@ class WaylandLog:
         self._lines = 0
         # Commits of the layer surface that bring a new buffer, as (line, time).
         self._frames = []
+        # When the surface went: its layer surface or its wl_surface was
+        # destroyed, or it was unmapped (a commit with no buffer). A window
+        # that is shown again gets a new layer surface.
+        self._gone = []
+        self._layer_role = None
+        self._unmapped = False
         self.keyboard_enter = None
         # Key presses the client received, as (line, time).
         self._key_presses = []
@@ -65,22 +72,47 @@ class WaylandLog:
             self.connected = at
         if request and interface == "zwlr_layer_shell_v1" and message == "get_layer_surface":
             surface = _SURFACE_ARG.search(args)
-            if surface is not None and self.layer_surface_requested is None:
+            role = _LAYER_SURFACE_ARG.search(args)
+            if surface is not None:
                 self.layer_surface = int(surface.group(1))
-                self.layer_surface_requested = at
+                self._layer_role = None if role is None else int(role.group(1))
+                self._unmapped = False
+                if self.layer_surface_requested is None:
+                    self.layer_surface_requested = at
         elif request and interface == "wl_surface" and object_id == self.layer_surface:
             if message == "attach":
                 self._attached = not args.startswith("nil")
+                self._unmapped = not self._attached
             elif message == "commit" and self._attached:
                 self._frames.append((self._lines, at))
                 self._attached = False
+            elif message == "commit" and self._unmapped:
+                self._went(at)
             elif message == "destroy":
-                self.layer_surface = None
+                self._went(at)
+        elif request and interface == "zwlr_layer_surface_v1" and object_id == self._layer_role:
+            if message == "destroy":
+                self._went(at)
         elif not request and interface == "wl_keyboard":
             if message == "enter" and self.keyboard_enter is None:
                 self.keyboard_enter = at
             elif message == "key" and args.rstrip().endswith(", 1"):
                 self._key_presses.append((self._lines, at))
+
+    def _went(self, at):
+        self._gone.append(at)
+        self.layer_surface = None
+        self._layer_role = None
+        self._attached = False
+        self._unmapped = False
+
+    def frame_since(self, since):
+        """The first frame committed at or after `since`, or None."""
+        return next((at for line, at in self._frames if at >= since), None)
+
+    def gone_since(self, since):
+        """When the surface first went at or after `since`, or None."""
+        return next((at for at in self._gone if at >= since), None)
 
     @property
     def first_frame(self):

@@ -20,7 +20,9 @@ INSTALLED = {
     "share/doc/lumenpad/config.toml",
     "share/doc/lumenpad/style.css",
     "share/licenses/lumenpad/LICENSE",
+    "lib/systemd/user/lumenpad.service",
 }
+UNIT = "lib/systemd/user/lumenpad.service"
 
 
 def run(*command, env=None):
@@ -29,6 +31,23 @@ def run(*command, env=None):
         raise AssertionError(f"{' '.join(command)} failed with status {result.returncode}:\n"
                              f"{result.stdout}\n{result.stderr}")
     return result
+
+
+def unit_keys(path):
+    """{(section, key): [values]} of a systemd unit file."""
+    keys = {}
+    section = None
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.strip()
+            if not line or line[0] in "#;":
+                continue
+            if line.startswith("[") and line.endswith("]"):
+                section = line[1:-1]
+                continue
+            key, _, value = line.partition("=")
+            keys.setdefault((section, key.strip()), []).append(value.strip())
+    return keys
 
 
 def files_under(root):
@@ -60,7 +79,7 @@ class InstallTest(unittest.TestCase):
             with self.subTest(target=name):
                 self.assertNotIn(name + ":", targets)
 
-    def test_installs_exactly_the_launcher_its_manual_docs_and_licence(self):
+    def test_installs_the_launcher_its_manual_docs_licence_and_unit(self):
         self.assertEqual(files_under(self.prefix), INSTALLED)
 
     def test_installed_program_is_executable(self):
@@ -106,11 +125,46 @@ class InstallTest(unittest.TestCase):
             self.assertTrue(context["priority"])
             self.assertTrue(all(isinstance(p, str) for p in context["priority"]))
 
+    def test_unit_starts_the_installed_daemon_with_the_session(self):
+        keys = unit_keys(os.path.join(self.prefix, UNIT))
+        binary, *arguments = keys[("Service", "ExecStart")][0].split()
+        self.assertEqual(binary, os.path.join(self.prefix, "bin", "lumenpad"))
+        self.assertTrue(os.access(binary, os.X_OK))
+        self.assertEqual(arguments, ["--daemon"])
+        for key, value in ((("Unit", "PartOf"), "graphical-session.target"),
+                           (("Unit", "After"), "graphical-session.target"),
+                           (("Unit", "Requisite"), "graphical-session.target"),
+                           (("Install", "WantedBy"), "graphical-session.target"),
+                           (("Service", "Restart"), "on-failure"),
+                           # What it launched survives a stop or restart.
+                           (("Service", "KillMode"), "process")):
+            with self.subTest(key=key):
+                self.assertEqual(keys.get(key), [value])
+
+    def test_systemd_accepts_the_unit(self):
+        analyze = shutil.which("systemd-analyze")
+        if analyze is None:
+            self.skipTest("systemd-analyze is not installed")
+        # A private runtime directory and home: no user manager is needed,
+        # and nothing of the machine's own user session is touched.
+        with tempfile.TemporaryDirectory(prefix="lumenpad-verify-") as sandbox:
+            runtime = os.path.join(sandbox, "runtime")
+            os.mkdir(runtime, 0o700)
+            env = dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=sandbox)
+            env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+            result = subprocess.run([analyze, "--user", "--man=no", "verify", os.path.join(self.prefix, UNIT)],
+                                    capture_output=True, text=True, env=env)
+        # It warns of unknown keys and bad values without failing.
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+
     def test_staged_install_puts_the_same_files_under_destdir(self):
         stage = os.path.join(self.tmp.name, "stage")
         run(CMAKE, "--install", self.build, "--prefix", "/usr", env=dict(os.environ, DESTDIR=stage))
         self.assertEqual(files_under(os.path.join(stage, "usr")), INSTALLED)
         self.assertEqual(os.listdir(stage), ["usr"])
+        # The unit names where the binary will be, not where it was staged.
+        exec_start = unit_keys(os.path.join(stage, "usr", UNIT))[("Service", "ExecStart")]
+        self.assertEqual(exec_start, ["/usr/bin/lumenpad --daemon"])
 
 
 if __name__ == "__main__":
