@@ -465,6 +465,13 @@ class SwaySession:
         self.swaymsg("seat", "-", "cursor", "release", button)
         self._park_pointer()
 
+    def focus_output(self, name):
+        """Gives output name the focus, which decides where new windows
+        open; the pointer that sway moves onto it is parked again."""
+        self.swaymsg("focus", "output", name)
+        if self.keyboard is not None:
+            self._park_pointer()
+
     def _park_pointer(self):
         # sway draws the pointer into the captured frames; in the bottom-right
         # corner its image lies off screen but for a pixel or two.
