@@ -90,6 +90,30 @@ class ResidentToggleTest(ResidentTestBase):
                 program, _, _ = self.launch(daemon, "")
                 self.assertEqual(program, "alpha-app")
 
+    def test_the_command_loads_neither_gtk_nor_the_program_when_the_daemon_answers(self):
+        daemon = self.start_daemon()
+        for _ in range(2):
+            # The dynamic loader names on stderr every library that it loads.
+            client = self.start_launcher(env={"LD_DEBUG": "files"})
+            self.assertEqual(client.wait_exit(TIMEOUT), 0)
+            loaded = client.stderr()
+            self.assertIn("file=", loaded)
+            for library in ("libgtk-4.so", "liblumenpad-program.so", "libstdc++.so"):
+                self.assertNotIn(library, loaded)
+        daemon.wait_for_no_surface()
+
+    def test_a_menu_never_goes_to_the_daemon(self):
+        daemon = self.start_daemon()
+        menu = self.start_launcher(args=["--dmenu"], stdin=b"first line\nsecond line\n")
+        menu.wait_for_surface()
+        self.session.type_text("second")
+        self.session.press("Return")
+        self.assertEqual(menu.wait_exit(TIMEOUT), 0)
+        self.assertEqual(menu.stdout(), "second line\n")
+        daemon.wait_for_no_surface()
+        self.assertTrue(daemon.running())
+        self.assertEqual(self.launches(), dict.fromkeys(self.stubs, 0))
+
     def test_a_gapplication_activation_shows_the_one_window(self):
         daemon = self.start_daemon()
         for activations in (1, 2):

@@ -102,9 +102,29 @@ class ResidentFreshnessTest(ResidentTestCase):
         self.changed()
         self.show_and_run(daemon, "novel", "novel-app")
 
-    def test_each_show_takes_the_context_of_the_active_hyprland_workspace(self):
+    def test_config_changes_are_seen_at_the_next_show(self):
+        self.add_bravo_and_charlie()
+        daemon = self.start_daemon()
+        config = os.path.join(self.home.config_home, "lumenpad", "config.toml")
+        # Each launches once, so that launch counts, equal at the end, do not
+        # decide the order while a context does.
+        for text, expected in (('[[context]]\nname = "default"\npriority = ["bravo"]\n', "bravo-app"),
+                               ('[[context]]\nname = "default"\npriority = ["charlie"]\n', "charlie-app"),
+                               (None, "alpha-app")):
+            with self.subTest(config=text):
+                if text is None:
+                    os.unlink(config)
+                else:
+                    self.home.write_file(config, text)
+                self.changed()
+                self.show_and_run(daemon, "", expected)
+
+    def add_bravo_and_charlie(self):
         for name, program in (("Bravo Probe", "bravo-app"), ("Charlie Probe", "charlie-app")):
             self.home.write_desktop_entry(name, program, directory=self.system_apps)
+
+    def test_each_show_takes_the_context_of_the_active_hyprland_workspace(self):
+        self.add_bravo_and_charlie()
         self.home.write_file(os.path.join(self.home.config_home, "lumenpad", "config.toml"), CONTEXTS)
         env = {"HYPRLAND_INSTANCE_SIGNATURE": SIGNATURE}
         with FakeHyprland(self.session.runtime_dir, "dev") as hyprland:

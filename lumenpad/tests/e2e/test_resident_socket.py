@@ -4,8 +4,10 @@ SIGKILLed daemon that costs nothing, and no window for another user."""
 
 import os
 import signal
+import socket
 import stat
-import subprocess
+import struct
+import threading
 import unittest
 
 from home_tree import HomeTree
@@ -13,6 +15,64 @@ from resident import SOCKET_NAME, ResidentTestCase
 from sway_session import ensure_test_user, wait_for
 
 TIMEOUT = 10.0
+
+
+def request(directory, environment):
+    """A request as the command sends it: length, directory, environment."""
+    body = b"".join(text + b"\0" for text in [directory, *environment])
+    return struct.pack("=I", len(body)) + body
+
+
+def exchange(path, data, give_up=False):
+    """Connects to path, sends data and returns all that comes back before
+    the other end closes (which may cut the sending short); with give_up,
+    closes at once instead."""
+    answer = b""
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
+        connection.settimeout(TIMEOUT)
+        connection.connect(path)
+        try:
+            connection.sendall(data)
+            if give_up:
+                return None
+            connection.shutdown(socket.SHUT_WR)
+            while chunk := connection.recv(16):
+                answer += chunk
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+    return answer
+
+
+class SilentServer:
+    """A socket at path that accepts connections and then, as behaviour
+    says, keeps them without a word ("hang") or closes them ("close")."""
+
+    def __init__(self, path, behaviour):
+        self.behaviour = behaviour
+        self.kept = []
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener.bind(path)
+        self.listener.listen(4)
+        self.thread = threading.Thread(target=self._serve, daemon=True)
+        self.thread.start()
+
+    def _serve(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            if self.behaviour == "hang":
+                self.kept.append(connection)
+            else:
+                connection.close()
+
+    def close(self):
+        self.listener.shutdown(socket.SHUT_RDWR)
+        self.listener.close()
+        self.thread.join(timeout=10)
+        for connection in self.kept:
+            connection.close()
 
 
 def entry_state(path):
@@ -84,6 +144,55 @@ class ResidentSocketTest(ResidentTestCase):
         self.show(daemon)
         self.toggle()
         daemon.wait_for_no_surface()
+
+    def test_the_command_opens_a_cold_launcher_when_nothing_answers(self):
+        for behaviour in ("hang", "close"):
+            with self.subTest(behaviour):
+                server = SilentServer(self.socket_path, behaviour)
+                self.addCleanup(server.close)
+                cold = self.start_launcher()
+                cold.wait_for_surface()
+                with open(self.pid_file) as f:
+                    self.assertEqual(f.read(), str(cold.pid))
+                self.session.press("Escape")
+                self.assertEqual(cold.wait_exit(TIMEOUT), 0)
+                self.assertEqual((cold.stdout(), cold.stderr()), ("", ""))
+                cold.wait_for_no_surface()
+                server.close()
+                self.session.reset_runtime_dir()
+
+    def test_a_malformed_request_gets_no_answer_and_the_daemon_goes_on(self):
+        daemon = self.start_daemon()
+        environment = [b"PATH=" + self.home.env["PATH"].encode()]
+        cases = {
+            "over 4 MiB": request(b"/" * (4 * 1024 * 1024), environment),
+            "cut short": request(self.tmp.encode(), environment)[:-3],
+            "a directory without its NUL": struct.pack("=I", 4) + b"/tmp",
+            "no length": b"\1\0",
+        }
+        for case, data in cases.items():
+            with self.subTest(case):
+                self.assertEqual(exchange(self.socket_path, data), b"")
+                self.assertTrue(daemon.running())
+        # Nothing was shown, so the next command shows the window.
+        daemon.wait_for_no_surface()
+        self.show(daemon)
+        self.assertEqual(exchange(self.socket_path, request(self.tmp.encode(), environment)), b"h")
+        daemon.wait_for_no_surface()
+        self.assertEqual(exchange(self.socket_path, request(self.tmp.encode(), environment)), b"s")
+        daemon.wait_for_panel()
+        self.toggle()
+        daemon.wait_for_no_surface()
+
+    def test_a_window_shown_for_a_client_that_gave_up_is_hidden_again(self):
+        daemon = self.start_daemon()
+        for _ in range(3):
+            exchange(self.socket_path, request(self.tmp.encode(), [b"PATH=/usr/bin:/bin"]), give_up=True)
+            daemon.wait_for_no_surface()
+            # Hidden, not only off screen: the next command shows it.
+            self.show(daemon)
+            self.toggle()
+            daemon.wait_for_no_surface()
 
     def test_anything_but_a_socket_at_the_path_is_left_alone(self):
         target = os.path.join(self.tmp, "target")
