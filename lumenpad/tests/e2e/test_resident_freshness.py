@@ -106,11 +106,11 @@ class ResidentFreshnessTest(ResidentTestCase):
         self.add_bravo_and_charlie()
         daemon = self.start_daemon()
         config = os.path.join(self.home.config_home, "lumenpad", "config.toml")
-        # Each launches once, so that launch counts, equal at the end, do not
-        # decide the order while a context does.
+        # Without a context, launch counts decide: one each for Bravo and
+        # Charlie, then the name.
         for text, expected in (('[[context]]\nname = "default"\npriority = ["bravo"]\n', "bravo-app"),
                                ('[[context]]\nname = "default"\npriority = ["charlie"]\n', "charlie-app"),
-                               (None, "alpha-app")):
+                               (None, "bravo-app")):
             with self.subTest(config=text):
                 if text is None:
                     os.unlink(config)
