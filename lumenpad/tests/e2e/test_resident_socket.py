@@ -68,6 +68,8 @@ class SilentServer:
                 connection.close()
 
     def close(self):
+        if self.listener.fileno() < 0:
+            return
         self.listener.shutdown(socket.SHUT_RDWR)
         self.listener.close()
         self.thread.join(timeout=10)
