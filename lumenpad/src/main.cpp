@@ -1,106 +1,29 @@
-// Start-up: the options, the toggle check, then GTK's start while another
-// thread gathers every input the window needs, once, in order (or, in dmenu
-// mode, reads the lines to choose from).
-#include "lumenpad-shared/gobject_ptr.hpp"
-#include "lumenpad-shared/owned_signal.hpp"
-#include "lumenpad/inputs.hpp"
-#include "lumenpad/instance.hpp"
-#include "lumenpad/locale_variables.hpp"
-#include "lumenpad/options.hpp"
-#include "lumenpad/window.hpp"
+// The `lumenpad` command: asks the resident launcher to show or hide its
+// window when one answers, else loads the whole program and runs it. Only
+// libc, so that asking costs next to nothing: no GTK, no C++ runtime.
+#include "lumenpad/program.h"
+#include "lumenpad/resident_wire.h"
 
-#include <fcntl.h>
-#include <signal.h>
+#include <dlfcn.h>
+#include <stdio.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <memory>
-#include <string_view>
-#include <vector>
-
-namespace {
-
-// A closed standard stream would otherwise lend its number to the next file
-// or socket we open, and a stray write would land there.
-void reopen_closed_standard_streams() {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1) {
-            const int null_fd = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-            if (null_fd >= 0 && null_fd != fd) {
-                dup2(null_fd, fd);
-                close(null_fd);
-            }
+int main(int argc, char** argv) {
+    if (argc == 1) {
+        char path[sizeof(sockaddr_un::sun_path)];
+        if (lumenpad_resident_socket_path(path, sizeof path) == 0 &&
+            lumenpad_ask_resident(path, environ) != 0) {
+            return 0;
         }
     }
-}
-
-// Runs the window over the inputs being gathered; the exit status.
-int run_window(std::unique_ptr<lumenpad::ActivationData> data, GApplicationFlags flags, char* program) {
-    using namespace lumenpad;
-    // Asked here, not by the application's start-up, which would end the
-    // program at once, the other thread still reading.
-    if (!gtk_init_check()) {
-        data->inputs.wait();
-        const char* name = g_getenv("WAYLAND_DISPLAY");
-        std::fprintf(stderr, "cannot open display: %s\n", name != nullptr ? name : "");
+    // Found through this executable's RUNPATH: beside it in the build tree,
+    // in the library directory's "lumenpad" once installed.
+    void* program = dlopen(LUMENPAD_PROGRAM_LIBRARY, RTLD_NOW);
+    void* entry = program != nullptr ? dlsym(program, LUMENPAD_PROGRAM_ENTRY) : nullptr;
+    if (entry == nullptr) {
+        fprintf(stderr, "lumenpad: %s\n", dlerror());
         return 1;
     }
-    const auto application = adopt(gtk_application_new("com.velmora.lumenpad", flags));
-    ActivationData* activation = data.release();
-    connect_owned(application.get(), "activate", on_activate, activation);
-    // The options are the program's own; GApplication sees none.
-    char* arguments[] = {program, nullptr};
-    g_application_run(G_APPLICATION(application.get()), 1, arguments);
-    return activation->exit_status;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    using namespace lumenpad;
-
-    signal(SIGPIPE, SIG_IGN);
-    reopen_closed_standard_streams();
-    // Before GTK, or any thread, reads the locale.
-    drop_unusable_locale_variables();
-
-    const ParsedOptions parsed =
-        parse_options(std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
-    switch (parsed.action) {
-        case ParsedOptions::Action::help:
-            std::fputs(usage_text().c_str(), stdout);
-            return 0;
-        case ParsedOptions::Action::version:
-            std::fputs(version_text().c_str(), stdout);
-            return 0;
-        case ParsedOptions::Action::error:
-            std::fprintf(stderr, "lumenpad: %s\nTry 'lumenpad --help'.\n", parsed.error.c_str());
-            return 2;
-        case ParsedOptions::Action::run:
-            break;
-    }
-    char* program = argc > 0 ? argv[0] : const_cast<char*>("lumenpad");
-
-    if (parsed.options.dmenu) {
-        if (isatty(STDIN_FILENO) != 0) {
-            std::fputs(
-                "lumenpad: --dmenu chooses among the lines of standard input; pipe them in, as in "
-                "'ls | lumenpad --dmenu'\n",
-                stderr);
-            return 2;
-        }
-        // No toggle and no pid file: a menu may open while the launcher is.
-        auto data = std::make_unique<ActivationData>(
-            ActivationData{std::make_shared<LauncherState>(), start_reading_choices(), parsed.options});
-        return run_window(std::move(data), G_APPLICATION_NON_UNIQUE, program);
-    }
-
-    if (stop_running_instance()) {
-        return 0;
-    }
-    write_pid_file();
-    auto data = std::make_unique<ActivationData>(
-        ActivationData{std::make_shared<LauncherState>(), start_gathering_inputs()});
-    return run_window(std::move(data), GApplicationFlags{}, program);
+    return reinterpret_cast<lumenpad_program_main_fn*>(entry)(argc, argv);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "lumenpad/app_entry.hpp"
+#include "lumenpad/config.hpp"
 #include "lumenpad/history.hpp"
 #include "lumenpad/keys_to_come.hpp"
 #include "lumenpad/matching.hpp"
@@ -20,6 +21,8 @@ struct Inputs {
     History history;
     // The configuration's launch_prefix.
     std::vector<std::string> launch_prefix{};
+    // The configuration as read, for a later choice of context.
+    Config config{};
 };
 
 // Reads the configuration, the active workspace, the history, the manifest

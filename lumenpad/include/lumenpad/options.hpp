@@ -1,5 +1,5 @@
 // The command line: no options opens (or closes) the launcher; --dmenu makes
-// it the menu of a script.
+// it the menu of a script; --daemon keeps a hidden launcher ready.
 #pragma once
 
 #include <optional>
@@ -10,6 +10,7 @@
 namespace lumenpad {
 
 struct Options {
+    bool daemon = false;
     bool dmenu = false;
     // The search field's placeholder in dmenu mode.
     std::optional<std::string> prompt;

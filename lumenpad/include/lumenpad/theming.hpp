@@ -6,4 +6,8 @@ namespace lumenpad {
 
 void apply_launcher_theme();
 
+// Reads style.css and the wal colours again, into the providers that
+// apply_launcher_theme() added: a resident window's next show has them.
+void reload_launcher_theme();
+
 }  // namespace lumenpad

@@ -26,6 +26,7 @@ struct Gathered {
     std::vector<MatchKeys> keys;
     History history;
     std::vector<std::string> launch_prefix;
+    Config config;
 };
 
 Gathered gather(ScanShare& scan) {
@@ -33,7 +34,7 @@ Gathered gather(ScanShare& scan) {
     const auto workspace = query_active_workspace();
     const Context* context = select_context(config, workspace.value_or(""));
 
-    Gathered gathered{{}, {}, load_history(), config.launch_prefix};
+    Gathered gathered{{}, {}, load_history(), config.launch_prefix, config};
     const Manifest manifest = load_manifest();
     gathered.entries = scan_applications(application_dirs(), scan);
     apply_manifest(gathered.entries, manifest);
@@ -126,7 +127,8 @@ std::future<Inputs> start_gathering_inputs() {
                 Inputs{std::move(gathered.entries),
                        {},
                        std::move(gathered.history),
-                       std::move(gathered.launch_prefix)},
+                       std::move(gathered.launch_prefix),
+                       std::move(gathered.config)},
                 [rest = std::shared_ptr<const Rest>(std::move(rest))](const std::atomic<bool>* stop) {
                     std::vector<MatchKeys> keys;
                     keys.reserve(rest->keys.size());

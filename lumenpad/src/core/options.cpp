@@ -26,7 +26,9 @@ ParsedOptions parse_options(const std::vector<std::string_view>& arguments) {
             parsed.action = ParsedOptions::Action::version;
             return parsed;
         }
-        if (argument == "--dmenu") {
+        if (argument == "--daemon") {
+            parsed.options.daemon = true;
+        } else if (argument == "--dmenu") {
             parsed.options.dmenu = true;
         } else if (argument == "--prompt") {
             if (i + 1 == arguments.size()) {
@@ -41,6 +43,12 @@ ParsedOptions parse_options(const std::vector<std::string_view>& arguments) {
             return failure("unexpected argument '" + std::string(argument) + "'");
         }
     }
+    if (parsed.options.daemon && parsed.options.dmenu) {
+        return failure("option '--daemon' does not work with '--dmenu'");
+    }
+    if (parsed.options.daemon && parsed.options.prompt) {
+        return failure("option '--daemon' does not work with '--prompt'");
+    }
     if (parsed.options.prompt && !parsed.options.dmenu) {
         return failure("option '--prompt' works only with '--dmenu'");
     }
@@ -48,10 +56,12 @@ ParsedOptions parse_options(const std::vector<std::string_view>& arguments) {
 }
 
 std::string usage_text() {
-    return "Usage: lumenpad [--dmenu [--prompt TEXT]]\n"
+    return "Usage: lumenpad [--daemon | --dmenu [--prompt TEXT]]\n"
            "\n"
            "Opens the application launcher, or closes the one that is open.\n"
            "\n"
+           "  --daemon         keep a hidden launcher ready, which 'lumenpad' then\n"
+           "                   opens and closes at once\n"
            "  --dmenu          show the lines read from standard input instead, and\n"
            "                   print the one chosen (exit status 0); Escape or a click\n"
            "                   outside prints nothing (exit status 1)\n"

@@ -21,6 +21,19 @@ void require_display(oriel::ThemeResult result) {
     }
 }
 
+// style.css's provider, kept so that reading the file again replaces its
+// rules instead of stacking a second provider on the display.
+oriel::ProviderSlot& user_slot() {
+    thread_local oriel::ProviderSlot slot;
+    return slot;
+}
+
+void apply_user_style() {
+    if (const auto dir = config_dir()) {
+        require_display(oriel::apply_user_stylesheet(join_path(*dir, "style.css"), user_slot()));
+    }
+}
+
 }  // namespace
 
 void apply_launcher_theme() {
@@ -28,12 +41,15 @@ void apply_launcher_theme() {
     oriel::set_extra_stylesheet(launcher_extra_stylesheet);
     require_display(oriel::apply_extra_stylesheet());
     oriel::watch_extra_stylesheet();
-    // A slot of its own that ends here: the display keeps the provider, and
-    // the file is neither watched nor read again.
-    oriel::ProviderSlot user_slot;
-    if (const auto dir = config_dir()) {
-        require_display(oriel::apply_user_stylesheet(join_path(*dir, "style.css"), user_slot));
-    }
+    apply_user_style();
+}
+
+void reload_launcher_theme() {
+    // The wal colours feed both the shared stylesheet (without a theme file)
+    // and the launcher's own.
+    require_display(oriel::apply_shared_stylesheet());
+    require_display(oriel::apply_extra_stylesheet());
+    apply_user_style();
 }
 
 }  // namespace lumenpad

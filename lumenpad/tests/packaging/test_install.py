@@ -3,6 +3,7 @@ benchmarks (and with GoogleTest and Google Benchmark hidden), build, install
 into a temporary prefix and into a staging directory, and compare the files."""
 
 import os
+import shutil
 import subprocess
 import tempfile
 import tomllib
@@ -13,6 +14,7 @@ CMAKE = os.environ.get("CMAKE_COMMAND", "cmake")
 
 INSTALLED = {
     "bin/lumenpad",
+    "lib/lumenpad/liblumenpad-program.so",
     "share/man/man1/lumenpad.1",
     "share/doc/lumenpad/README.md",
     "share/doc/lumenpad/config.toml",
@@ -63,6 +65,29 @@ class InstallTest(unittest.TestCase):
 
     def test_installed_program_is_executable(self):
         self.assertTrue(os.access(os.path.join(self.prefix, "bin", "lumenpad"), os.X_OK))
+
+    def test_installed_command_loads_its_program_wherever_the_tree_lies(self):
+        moved = os.path.join(self.tmp.name, "moved")
+        shutil.copytree(self.prefix, moved, symlinks=True)
+        for prefix in (self.prefix, moved):
+            with self.subTest(prefix=prefix):
+                result = run(os.path.join(prefix, "bin", "lumenpad"), "--version")
+                self.assertRegex(result.stdout, r"^lumenpad \d+\.\d+\.\d+\n$")
+                self.assertEqual(result.stderr, "")
+
+    def test_installed_command_needs_nothing_but_libc(self):
+        dynamic = run("readelf", "-d", os.path.join(self.prefix, "bin", "lumenpad")).stdout
+        needed = {line.split("[")[1].rstrip("]") for line in dynamic.splitlines() if "(NEEDED)" in line}
+        self.assertEqual(needed, {"libc.so.6"})
+
+    def test_installed_command_without_its_program_says_why(self):
+        bare = os.path.join(self.tmp.name, "bare", "bin")
+        os.makedirs(bare)
+        shutil.copy2(os.path.join(self.prefix, "bin", "lumenpad"), bare)
+        result = subprocess.run([os.path.join(bare, "lumenpad"), "--version"], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stdout, "")
+        self.assertRegex(result.stderr, r"^lumenpad: .*liblumenpad-program\.so.*\n$")
 
     def test_installed_files_are_the_sources(self):
         for installed, source in (("share/licenses/lumenpad/LICENSE", "LICENSE"),

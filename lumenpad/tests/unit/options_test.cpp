@@ -13,6 +13,7 @@ struct OptionsCase {
     bool dmenu;
     std::optional<std::string> prompt;
     std::string error;
+    bool daemon = false;
 };
 
 class ParseOptions : public testing::TestWithParam<OptionsCase> {};
@@ -23,6 +24,7 @@ TEST_P(ParseOptions, Table) {
     EXPECT_EQ(parsed.action, c.action);
     EXPECT_EQ(parsed.error, c.error);
     if (c.action == Action::run) {
+        EXPECT_EQ(parsed.options.daemon, c.daemon);
         EXPECT_EQ(parsed.options.dmenu, c.dmenu);
         EXPECT_EQ(parsed.options.prompt, c.prompt);
     }
@@ -47,7 +49,26 @@ INSTANTIATE_TEST_SUITE_P(
                     Action::error,
                     false,
                     std::nullopt,
-                    "option '--prompt' works only with '--dmenu'"}));
+                    "option '--prompt' works only with '--dmenu'"},
+        OptionsCase{{"--daemon"}, Action::run, false, std::nullopt, "", true},
+        OptionsCase{{"--daemon", "--daemon"}, Action::run, false, std::nullopt, "", true},
+        OptionsCase{{"--daemon", "--version"}, Action::version, false, std::nullopt, ""},
+        OptionsCase{{"--daemon", "--dmenu"},
+                    Action::error,
+                    false,
+                    std::nullopt,
+                    "option '--daemon' does not work with '--dmenu'"},
+        OptionsCase{{"--dmenu", "--prompt", "x", "--daemon"},
+                    Action::error,
+                    false,
+                    std::nullopt,
+                    "option '--daemon' does not work with '--dmenu'"},
+        OptionsCase{{"--prompt=x", "--daemon"},
+                    Action::error,
+                    false,
+                    std::nullopt,
+                    "option '--daemon' does not work with '--prompt'"},
+        OptionsCase{{"--daemon=yes"}, Action::error, false, std::nullopt, "unknown option '--daemon=yes'"}));
 
 }  // namespace
 }  // namespace lumenpad
