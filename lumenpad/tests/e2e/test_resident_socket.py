@@ -151,17 +151,18 @@ class ResidentSocketTest(ResidentTestCase):
         for behaviour in ("hang", "close"):
             with self.subTest(behaviour):
                 server = SilentServer(self.socket_path, behaviour)
-                self.addCleanup(server.close)
-                cold = self.start_launcher()
-                cold.wait_for_surface()
-                with open(self.pid_file) as f:
-                    self.assertEqual(f.read(), str(cold.pid))
-                self.session.press("Escape")
-                self.assertEqual(cold.wait_exit(TIMEOUT), 0)
-                self.assertEqual((cold.stdout(), cold.stderr()), ("", ""))
-                cold.wait_for_no_surface()
-                server.close()
-                self.session.reset_runtime_dir()
+                try:
+                    cold = self.start_launcher()
+                    cold.wait_for_surface()
+                    with open(self.pid_file) as f:
+                        self.assertEqual(f.read(), str(cold.pid))
+                    self.session.press("Escape")
+                    self.assertEqual(cold.wait_exit(TIMEOUT), 0)
+                    self.assertEqual((cold.stdout(), cold.stderr()), ("", ""))
+                    cold.wait_for_no_surface()
+                finally:
+                    server.close()
+                    self.session.reset_runtime_dir()
 
     def test_a_malformed_request_gets_no_answer_and_the_daemon_goes_on(self):
         daemon = self.start_daemon()
@@ -210,12 +211,14 @@ class ResidentSocketTest(ResidentTestCase):
         for case, make in cases.items():
             with self.subTest(case):
                 make()
-                before = entry_state(self.socket_path)
-                self.assert_refused(self.start_daemon(wait=False))
-                self.assertEqual(entry_state(self.socket_path), before)
-                self.assertEqual(entry_state(target)[2], b"keep me\n")
-                self.assertFalse(os.path.lexists(os.path.join(self.tmp, "nothing")))
-                self.session.reset_runtime_dir()
+                try:
+                    before = entry_state(self.socket_path)
+                    self.assert_refused(self.start_daemon(wait=False))
+                    self.assertEqual(entry_state(self.socket_path), before)
+                    self.assertEqual(entry_state(target)[2], b"keep me\n")
+                    self.assertFalse(os.path.lexists(os.path.join(self.tmp, "nothing")))
+                finally:
+                    self.session.reset_runtime_dir()
 
     def test_the_runtime_directory_must_be_an_absolute_existing_directory(self):
         not_a_directory = os.path.join(self.tmp, "file")
