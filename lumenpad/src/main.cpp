@@ -5,9 +5,45 @@
 #include "lumenpad/resident_wire.h"
 
 #include <dlfcn.h>
+#include <limits.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+namespace {
+
+// The program library in the first directory of this executable's search
+// path (its RUNPATH: beside it in the build tree, the library directory's
+// "lumenpad" once installed) that holds one. Asked of dlinfo rather than left
+// to dlopen, which searches its caller's RUNPATH: under AddressSanitizer the
+// caller is the sanitizer's interceptor, which has none.
+void* open_program() {
+    void* self = dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo sizes;
+    if (self != nullptr && dlinfo(self, RTLD_DI_SERINFOSIZE, &sizes) == 0) {
+        auto* search = static_cast<Dl_serinfo*>(malloc(sizes.dls_size));
+        if (search != nullptr) {
+            *search = sizes;
+            const unsigned count = dlinfo(self, RTLD_DI_SERINFO, search) == 0 ? search->dls_cnt : 0;
+            for (unsigned i = 0; i < count; ++i) {
+                const char* dir = search->dls_serpath[i].dls_name;
+                char path[PATH_MAX];
+                const int length = snprintf(path, sizeof path, "%s/%s", dir, LUMENPAD_PROGRAM_LIBRARY);
+                if (dir[0] != '\0' && length > 0 && static_cast<size_t>(length) < sizeof path &&
+                    access(path, F_OK) == 0) {
+                    free(search);
+                    return dlopen(path, RTLD_NOW);
+                }
+            }
+            free(search);
+        }
+    }
+    // Finds nothing either, and says so.
+    return dlopen(LUMENPAD_PROGRAM_LIBRARY, RTLD_NOW);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 1) {
@@ -17,9 +53,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    // Found through this executable's RUNPATH: beside it in the build tree,
-    // in the library directory's "lumenpad" once installed.
-    void* program = dlopen(LUMENPAD_PROGRAM_LIBRARY, RTLD_NOW);
+    void* program = open_program();
     void* entry = program != nullptr ? dlsym(program, LUMENPAD_PROGRAM_ENTRY) : nullptr;
     if (entry == nullptr) {
         fprintf(stderr, "lumenpad: %s\n", dlerror());

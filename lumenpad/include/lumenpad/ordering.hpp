@@ -34,6 +34,15 @@ bool initial_less(const AppEntry& a, const AppEntry& b, const std::vector<std::s
 std::vector<MatchKeys> sort_initial(std::vector<AppEntry>& entries,
                                     const std::vector<std::string>& lowered_priority, const History& history);
 
+// The initial order of a catalogue already held in some order, as the
+// places of its entries (`keys` their keys): each application with the
+// action rows that follow it (of the same desktop file) kept together and
+// after it, the applications ordered as sort_initial orders them, stably.
+std::vector<std::uint32_t> initial_order(const std::vector<AppEntry>& entries,
+                                         const std::vector<MatchKeys>& keys,
+                                         const std::vector<std::string>& lowered_priority,
+                                         const History& history);
+
 // Live order for a non-empty query: negative when `a` goes first, positive
 // when `b` does, 0 when tier, count and name key are all equal.
 int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& keys_a, MatchTier tier_b,
@@ -51,9 +60,11 @@ enum class Ranking { launches_and_name, given_order };
 // order the list shows them. While the query is empty that is every entry in
 // the initial order; otherwise tier, launch count and name key decide (or
 // the tier alone, by `ranking`), and entries equal in all of them keep their
-// initial order.
+// initial order. The initial order is the entries' own, or `initial` (as
+// initial_order gives it) when that is not empty.
 std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<AppEntry>& entries,
                                       const std::vector<MatchKeys>& keys, const History& history,
-                                      Ranking ranking = Ranking::launches_and_name);
+                                      Ranking ranking = Ranking::launches_and_name,
+                                      const std::vector<std::uint32_t>& initial = {});
 
 }  // namespace lumenpad

@@ -1,10 +1,11 @@
-// The resident launcher: `lumenpad --daemon` keeps its window built and
-// hidden, and each `lumenpad` shows or hides it through the socket.
+// The resident launcher ("lumenpad --daemon"): gathers its inputs and builds
+// its window once, hidden, then shows and hides it for each client of its
+// socket, until SIGTERM or SIGINT ends it.
 #pragma once
 
 namespace lumenpad {
 
-// Runs the daemon until SIGTERM or SIGINT; the exit status.
+// Runs the daemon; its exit status. `program` is argv[0].
 int run_resident(char* program);
 
 }  // namespace lumenpad

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumenpad {
@@ -20,12 +21,19 @@ enum class ChildStreams {
     detached,
 };
 
+// Whether a detached child stays in the launcher's session, or starts one
+// of its own so that nothing sent to the launcher's terminal or process
+// group (Ctrl-C, hang-up) reaches it.
+enum class ChildSession { shared, own };
+
 // Starts argv[0], looked up in PATH, with the launcher's environment (or
-// `environment`, as "NAME=value" texts) in the launcher's working directory
-// (or `directory`); the child's pid, or nothing when it could not be started.
+// `environment`, as "NAME=value" texts, whose PATH then leads) in the
+// launcher's working directory (or `directory`); the child's pid, or nothing
+// when it could not be started.
 std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildStreams streams,
                                    const std::vector<std::string>* environment = nullptr,
-                                   const std::string* directory = nullptr);
+                                   const std::string* directory = nullptr,
+                                   ChildSession session = ChildSession::shared);
 
 // A detached child, with SIGPIPE at its default, in its directory, that
 // waits to be released before it runs its program (under the same pid), so
@@ -41,10 +49,15 @@ struct HeldChild {
 // made.
 std::optional<HeldChild> spawn_held(const std::vector<std::string>& argv,
                                     const std::vector<std::string>* environment = nullptr,
-                                    const std::string* directory = nullptr);
+                                    const std::string* directory = nullptr,
+                                    ChildSession session = ChildSession::shared);
 
 // Lets the child run its program; once released it stays so.
 void release_child(HeldChild& child);
+
+// The value of the first `name`= text of `environment`, as getenv finds it.
+std::optional<std::string_view> variable_in(const std::vector<std::string>& environment,
+                                            std::string_view name);
 
 // `environment` (as environ holds it) for a program that the user started:
 // with the activation token that lets it take the focus as

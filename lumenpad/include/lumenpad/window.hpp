@@ -10,6 +10,7 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <future>
 #include <memory>
 
@@ -32,7 +33,9 @@ struct ActivationData {
 void on_activate(GtkApplication* application, ActivationData* data);
 
 // Builds the window without presenting it (the widget tests drive it); waits
-// for the inputs still being gathered, if any, just before the list.
+// for the inputs still being gathered, if any, just before the list. With
+// `hide` (a resident launcher's window, which has no pid file), whatever
+// would close the window calls it instead.
 struct LauncherWindow {
     GtkWindow* window;
     GtkBox* column;
@@ -43,7 +46,8 @@ struct LauncherWindow {
     RowSource* rows;
     CloseLauncher close_launcher;
 };
-LauncherWindow build_window(GtkApplication* application, ActivationData& data);
+LauncherWindow build_window(GtkApplication* application, ActivationData& data,
+                            std::function<void(GtkWindow*)> hide = {});
 
 // Whether a press at (x, y) lies outside the column's bounds; a press exactly
 // on the edge is inside.

@@ -34,11 +34,22 @@ bool found_in_path(std::string_view path, std::string_view name) {
 
 }  // namespace
 
-std::string choose_terminal() {
-    if (auto terminal = env_text("TERMINAL"); terminal && !terminal->empty()) {
+std::string choose_terminal(const std::vector<std::string>* environment) {
+    // As env_text reads the launcher's own: a set value that is valid UTF-8.
+    const auto text_of = [environment](const char* name) -> std::optional<std::string> {
+        if (environment == nullptr) {
+            return env_text(name);
+        }
+        const auto value = variable_in(*environment, name);
+        if (!value || !is_valid_utf8(*value)) {
+            return std::nullopt;
+        }
+        return std::string(*value);
+    };
+    if (auto terminal = text_of("TERMINAL"); terminal && !terminal->empty()) {
         return *terminal;
     }
-    const std::string path = env_text("PATH").value_or("");
+    const std::string path = text_of("PATH").value_or("");
     for (const char* candidate : terminal_candidates) {
         if (found_in_path(path, candidate)) {
             return candidate;
@@ -47,10 +58,11 @@ std::string choose_terminal() {
     return "xterm";
 }
 
-std::vector<std::string> launch_argv(const AppEntry& entry, const std::vector<std::string>& prefix) {
+std::vector<std::string> launch_argv(const AppEntry& entry, const std::vector<std::string>& prefix,
+                                     const std::vector<std::string>* environment) {
     std::vector<std::string> argv = prefix;
     if (entry.terminal) {
-        argv.insert(argv.end(), {choose_terminal(), "-e"});
+        argv.insert(argv.end(), {choose_terminal(environment), "-e"});
     }
     argv.insert(argv.end(), {"bash", "-c", std::string(trim(entry.exec))});
     return argv;
@@ -71,24 +83,27 @@ std::vector<std::string> entry_environment(std::vector<std::string> environment,
     return environment;
 }
 
-void launch_entry(const AppEntry& entry, const LaunchSetting& setting, std::function<void()> done) {
+std::optional<pid_t> launch_entry(const AppEntry& entry, const LaunchSetting& setting,
+                                  std::function<void()> done) {
     std::vector<std::string> environment =
         setting.environment ? *setting.environment : launched_environment(environ, std::nullopt);
     add_dropped_locale_variables(environment);
     environment = entry_environment(std::move(environment), entry);
-    const std::vector<std::string> argv = launch_argv(entry, setting.prefix);
+    const std::vector<std::string> argv = launch_argv(entry, setting.prefix, &environment);
     const std::string* directory = setting.directory ? &*setting.directory : nullptr;
     // A prefix is the user's own choice of manager.
     if (setting.prefix.empty() && session_bus_named()) {
-        if (auto held = spawn_held(argv, &environment, directory)) {
+        if (auto held = spawn_held(argv, &environment, directory, setting.session)) {
+            const pid_t pid = held->pid;
             start_in_scope(std::move(*held), entry, std::move(done));
-            return;
+            return pid;
         }
     }
-    spawn_program(argv, ChildStreams::detached, &environment, directory);
+    const auto pid = spawn_program(argv, ChildStreams::detached, &environment, directory, setting.session);
     if (done) {
         done();
     }
+    return pid;
 }
 
 }  // namespace lumenpad

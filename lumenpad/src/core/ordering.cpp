@@ -132,6 +132,41 @@ std::vector<MatchKeys> sort_initial(std::vector<AppEntry>& entries,
     entries = std::move(sorted);
     return sorted_keys;
 }
+std::vector<std::uint32_t> initial_order(const std::vector<AppEntry>& entries,
+                                         const std::vector<MatchKeys>& keys,
+                                         const std::vector<std::string>& lowered_priority,
+                                         const History& history) {
+    struct Group {
+        std::uint32_t first;
+        std::uint32_t end;
+        std::optional<size_t> rank;
+        std::uint32_t count;
+    };
+    std::vector<Group> groups;
+    const auto size = static_cast<std::uint32_t>(entries.size());
+    for (std::uint32_t first = 0; first < size;) {
+        std::uint32_t end = first + 1;
+        while (end < size && entries[end].action && !entries[first].action &&
+               entries[end].desktop_id == entries[first].desktop_id) {
+            ++end;
+        }
+        const auto rank = lowered_priority.empty() ? std::nullopt : rank_of(keys[first], lowered_priority);
+        groups.push_back({first, end, rank, launch_count(history, entries[first].name)});
+        first = end;
+    }
+    std::stable_sort(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
+        return initial_less_keys(a.rank, a.count, keys[a.first].name, b.rank, b.count, keys[b.first].name);
+    });
+    std::vector<std::uint32_t> order;
+    order.reserve(entries.size());
+    for (const Group& group : groups) {
+        for (std::uint32_t i = group.first; i < group.end; ++i) {
+            order.push_back(i);
+        }
+    }
+    return order;
+}
+
 int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& keys_a, MatchTier tier_b,
                       std::uint32_t count_b, const MatchKeys& keys_b) {
     if (tier_a != tier_b) {
@@ -145,13 +180,27 @@ int compare_for_query(MatchTier tier_a, std::uint32_t count_a, const MatchKeys& 
 
 std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<AppEntry>& entries,
                                       const std::vector<MatchKeys>& keys, const History& history,
-                                      Ranking ranking) {
+                                      Ranking ranking, const std::vector<std::uint32_t>& initial) {
     std::vector<std::uint32_t> order;
     if (query.empty()) {
+        if (!initial.empty()) {
+            return initial;
+        }
         order.resize(entries.size());
         std::iota(order.begin(), order.end(), std::uint32_t{0});
         return order;
     }
+    // Each entry's place in the initial order, which breaks the last ties.
+    std::vector<std::uint32_t> place;
+    if (!initial.empty()) {
+        place.resize(initial.size());
+        for (std::uint32_t i = 0; i < initial.size(); ++i) {
+            place[initial[i]] = i;
+        }
+    }
+    const auto before = [&](std::uint32_t a, std::uint32_t b) {
+        return place.empty() ? a < b : place[a] < place[b];
+    };
     // Each entry's tier once; its count only when it is shown.
     struct Ranked {
         MatchTier tier;
@@ -197,7 +246,7 @@ std::vector<std::uint32_t> live_order(std::string_view query, const std::vector<
         }
         std::sort(matched.begin(), matched.end(), [&](const Ranked& a, const Ranked& b) {
             const int c = compare_for_query(a.tier, a.count, keys[a.index], b.tier, b.count, keys[b.index]);
-            return c != 0 ? c < 0 : a.index < b.index;
+            return c != 0 ? c < 0 : before(a.index, b.index);
         });
     } else {
         // Matched in index order already: a stable pass per tier.

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -39,12 +40,17 @@ using SpawnAttributes = SpawnObject<posix_spawnattr_t, posix_spawnattr_init, pos
 using SpawnFileActions =
     SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init, posix_spawn_file_actions_destroy>;
 
-void restore_sigpipe(SpawnAttributes& attributes) {
+// SIGPIPE at its default, and a session of the child's own if asked for.
+void set_attributes(SpawnAttributes& attributes, ChildSession session) {
     sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(attributes.get(), &defaults);
-    posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSIGDEF);
+    short flags = POSIX_SPAWN_SETSIGDEF;
+    if (session == ChildSession::own) {
+        flags |= POSIX_SPAWN_SETSID;
+    }
+    posix_spawnattr_setflags(attributes.get(), flags);
 }
 
 // Streams on /dev/null and nothing else of ours open but `kept`, when
@@ -60,14 +66,21 @@ void detach_streams(SpawnFileActions& actions, int kept = -1) {
 }
 
 // Where exec looks for `program`, in order, as posix_spawnp does: the name
-// itself when it holds a '/', else each directory of the launcher's PATH.
-std::vector<std::string> exec_candidates(const std::string& program) {
+// itself when it holds a '/', else each directory of the PATH of
+// `environment`, or of the launcher's own.
+std::vector<std::string> exec_candidates(const std::string& program,
+                                         const std::vector<std::string>* environment) {
     if (program.find('/') != std::string::npos) {
         return {program};
     }
-    const char* path = std::getenv("PATH");
+    std::optional<std::string_view> path;
+    if (environment != nullptr) {
+        path = variable_in(*environment, "PATH");
+    } else if (const char* own = std::getenv("PATH")) {
+        path = own;
+    }
     std::vector<std::string> candidates;
-    for (const std::string_view dir : split_path_list(path != nullptr ? path : "/bin:/usr/bin")) {
+    for (const std::string_view dir : split_path_list(path.value_or("/bin:/usr/bin"))) {
         candidates.push_back(join_path(dir, program));
     }
     return candidates;
@@ -90,7 +103,22 @@ std::vector<char*> pointers_to(const std::vector<std::string>& texts) {
     return pointers;
 }
 
+bool is_executable_file(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
 }  // namespace
+
+std::optional<std::string_view> variable_in(const std::vector<std::string>& environment,
+                                            std::string_view name) {
+    for (const std::string& text : environment) {
+        if (text.size() > name.size() && text.starts_with(name) && text[name.size()] == '=') {
+            return std::string_view(text).substr(name.size() + 1);
+        }
+    }
+    return std::nullopt;
+}
 
 std::vector<std::string> launched_environment(char* const* environment,
                                               const std::optional<std::string>& activation_token) {
@@ -112,15 +140,24 @@ std::vector<std::string> launched_environment(char* const* environment,
 }
 
 std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildStreams streams,
-                                   const std::vector<std::string>* environment,
-                                   const std::string* directory) {
+                                   const std::vector<std::string>* environment, const std::string* directory,
+                                   ChildSession session) {
     if (argv.empty()) {
         return std::nullopt;
     }
     std::vector<char*> pointers = pointers_to(argv);
     std::vector<char*> variables;
+    // The program is looked for where the child's own PATH leads, which may
+    // not be the launcher's.
+    std::optional<std::string> program;
     if (environment != nullptr) {
         variables = pointers_to(*environment);
+        const std::vector<std::string> candidates = exec_candidates(argv[0], environment);
+        const auto found = std::find_if(candidates.begin(), candidates.end(), is_executable_file);
+        if (found == candidates.end()) {
+            return std::nullopt;
+        }
+        program = *found;
     }
 
     SpawnFileActions actions;
@@ -131,23 +168,26 @@ std::optional<pid_t> spawn_program(const std::vector<std::string>& argv, ChildSt
     if (directory != nullptr) {
         posix_spawn_file_actions_addchdir_np(actions.get(), directory->c_str());
     }
-    restore_sigpipe(attributes);
+    set_attributes(attributes, session);
 
     pid_t child = 0;
-    char** envp = environment != nullptr ? variables.data() : environ;
-    if (posix_spawnp(&child, pointers[0], actions.get(), attributes.get(), pointers.data(), envp) != 0) {
+    const int failed = program ? posix_spawn(&child, program->c_str(), actions.get(), attributes.get(),
+                                             pointers.data(), variables.data())
+                               : posix_spawnp(&child, pointers[0], actions.get(), attributes.get(),
+                                              pointers.data(), environ);
+    if (failed != 0) {
         return std::nullopt;
     }
     return child;
 }
 
 std::optional<HeldChild> spawn_held(const std::vector<std::string>& argv,
-                                    const std::vector<std::string>* environment,
-                                    const std::string* directory) {
+                                    const std::vector<std::string>* environment, const std::string* directory,
+                                    ChildSession session) {
     if (argv.empty()) {
         return std::nullopt;
     }
-    const std::vector<std::string> candidates = exec_candidates(argv[0]);
+    const std::vector<std::string> candidates = exec_candidates(argv[0], environment);
     if (std::none_of(candidates.begin(), candidates.end(),
                      [](const std::string& path) { return access(path.c_str(), X_OK) == 0; })) {
         return std::nullopt;
@@ -174,7 +214,7 @@ std::optional<HeldChild> spawn_held(const std::vector<std::string>& argv,
     if (directory != nullptr) {
         posix_spawn_file_actions_addchdir_np(actions.get(), directory->c_str());
     }
-    restore_sigpipe(attributes);
+    set_attributes(attributes, session);
 
     pid_t child = 0;
     char** envp = environment != nullptr ? variables.data() : environ;

@@ -1,9 +1,125 @@
 #include "lumenpad/resident.hpp"
 
+#include "lumenpad-shared/gobject_ptr.hpp"
+#include "lumenpad/inputs.hpp"
+#include "lumenpad/resident_server.hpp"
+#include "lumenpad/resident_socket.hpp"
+#include "lumenpad/resident_window.hpp"
+#include "lumenpad/theming.hpp"
+
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
 namespace lumenpad {
 
-int run_resident(char* /*program*/) {
-    return 1;
+namespace {
+
+// What the signal handlers end, in reverse order of creation: the server
+// first, which removes the socket, then the window.
+struct Daemon {
+    GMainLoop* loop;
+    std::unique_ptr<ResidentWindow> window;
+    std::unique_ptr<ResidentServer> server;
+    guint signals[2] = {0, 0};
+};
+
+gboolean on_stop_signal(gpointer data) {
+    auto& daemon = *static_cast<Daemon*>(data);
+    g_main_loop_quit(daemon.loop);
+    return G_SOURCE_CONTINUE;
+}
+
+void on_bus_activation(GApplication*, gpointer data) {
+    if (auto& window = static_cast<Daemon*>(data)->window) {
+        window->show();
+    }
+}
+
+}  // namespace
+
+int run_resident(char* program) {
+    const std::optional<std::string> path = resident_socket_path();
+    if (!path) {
+        std::fputs("lumenpad: XDG_RUNTIME_DIR must name an existing directory by an absolute path\n", stderr);
+        return 1;
+    }
+    // Before anything else reads the environment: the daemon's own launches
+    // get it as it was.
+    std::vector<std::string> own_environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        own_environment.emplace_back(*variable);
+    }
+    choose_resident_renderer();
+    std::future<Inputs> gathering = start_gathering_inputs();
+    {
+        const GCharPtr name(g_path_get_basename(program));
+        g_set_prgname(name.get());
+    }
+    if (!gtk_init_check()) {
+        gathering.wait();
+        const char* name = g_getenv("WAYLAND_DISPLAY");
+        std::fprintf(stderr, "cannot open display: %s\n", name != nullptr ? name : "");
+        return 1;
+    }
+    // The cold launcher's name: a cold start while the daemon runs asks it,
+    // over the session bus, to show its window rather than open another.
+    const auto application = adopt(gtk_application_new("com.velmora.lumenpad", GApplicationFlags{}));
+    GErrorOut error;
+    if (!g_application_register(G_APPLICATION(application.get()), nullptr, error.out()) ||
+        g_application_get_is_remote(G_APPLICATION(application.get()))) {
+        gathering.wait();
+        std::fputs("lumenpad: another launcher holds the application's name on the session bus\n", stderr);
+        return 1;
+    }
+    // No window is visible while hidden: the application lives on this.
+    g_application_hold(G_APPLICATION(application.get()));
+
+    const auto loop =
+        std::unique_ptr<GMainLoop, void (*)(GMainLoop*)>(g_main_loop_new(nullptr, FALSE), g_main_loop_unref);
+    Daemon daemon{loop.get(), nullptr, nullptr};
+    apply_launcher_theme();
+    daemon.window =
+        std::make_unique<ResidentWindow>(application.get(), gathering.get(), std::move(own_environment));
+    const gulong activate =
+        g_signal_connect(application.get(), "activate", G_CALLBACK(on_bus_activation), &daemon);
+
+    // Ready to show: the socket is claimed only now.
+    ClaimedSocket claimed = claim_resident_socket(*path);
+    int status = 0;
+    if (!claimed.listener) {
+        std::fprintf(stderr, "lumenpad: %s\n", claimed.message.c_str());
+        status = 1;
+    } else {
+        daemon.server = std::make_unique<ResidentServer>(
+            std::move(claimed.listener), *path, [&daemon](ResidentRequest request, ResidentReply reply) {
+                daemon.window->toggle(std::move(request), std::move(reply));
+            });
+        daemon.signals[0] = g_unix_signal_add(SIGTERM, on_stop_signal, &daemon);
+        daemon.signals[1] = g_unix_signal_add(SIGINT, on_stop_signal, &daemon);
+        g_main_loop_run(loop.get());
+        g_source_remove(daemon.signals[1]);
+        g_source_remove(daemon.signals[0]);
+    }
+
+    daemon.server.reset();
+    g_signal_handler_disconnect(application.get(), activate);
+    daemon.window.reset();
+    g_application_release(G_APPLICATION(application.get()));
+    // What the window's end queued (the surface's release) reaches the
+    // compositor before the process ends.
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    return status;
 }
 
 }  // namespace lumenpad

@@ -49,8 +49,8 @@ void filter_rows(GtkEditable* field, ListData* data) {
         state.keys = state.keys_to_come.take();
     }
     state.current_query = gtk_editable_get_text(field);
-    std::vector<std::uint32_t> order =
-        live_order(state.current_query, state.entries, state.keys, state.history, state.ranking);
+    std::vector<std::uint32_t> order = live_order(state.current_query, state.entries, state.keys,
+                                                  state.history, state.ranking, state.initial_order);
     const bool any = !order.empty();
     // Unselected first, so the selection has no row to look for among those
     // that go; the first row is selected once the list holds them.
@@ -73,13 +73,27 @@ void activate_entry(const AppEntry& entry, LauncherState& state, const CloseLaun
     if (application != nullptr) {
         g_application_hold(application);
     }
-    launch_entry(entry,
-                 {state.launch_prefix, launched_environment(environ, activation_token(entry)), std::nullopt},
-                 [application] {
-                     if (application != nullptr) {
-                         g_application_release(application);
-                     }
-                 });
+    std::vector<char*> client_environment;
+    if (state.launch_environment) {
+        for (std::string& text : *state.launch_environment) {
+            client_environment.push_back(text.data());
+        }
+        client_environment.push_back(nullptr);
+    }
+    char* const* environment = state.launch_environment ? client_environment.data() : environ;
+    const ChildSession session = state.adopt_child ? ChildSession::own : ChildSession::shared;
+    const auto child =
+        launch_entry(entry,
+                     {state.launch_prefix, launched_environment(environment, activation_token(entry)),
+                      state.launch_directory, session},
+                     [application] {
+                         if (application != nullptr) {
+                             g_application_release(application);
+                         }
+                     });
+    if (child && state.adopt_child) {
+        state.adopt_child(*child);
+    }
     // Held here: closing tears down the handlers that hold the others.
     const CloseLauncher close = close_launcher;
     (*close)();

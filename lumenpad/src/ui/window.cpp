@@ -138,24 +138,31 @@ bool is_outside(const graphene_rect_t& bounds, double x, double y) {
     return x < left || x > left + bounds.size.width || y < top || y > top + bounds.size.height;
 }
 
-LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
+LauncherWindow build_window(GtkApplication* application, ActivationData& data,
+                            std::function<void(GtkWindow*)> hide) {
     GtkWidget* window = gtk_application_window_new(application);
     setup_layer_surface(GTK_WINDOW(window));
 
     // The window's own handlers hold the close action, so it holds the window
     // weakly: a strong reference would keep the window, and everything it
     // owns, alive after it closes. The pid file is the launcher's: dmenu mode
-    // has none, and must not remove the launcher's.
+    // and the resident launcher have none, and must not remove the launcher's.
     const bool dmenu = data.options.dmenu;
+    const bool pid_file = !dmenu && !hide;
     auto weak_window = std::make_shared<const WeakObject<GtkWindow>>(GTK_WINDOW(window));
-    CloseLauncher close_launcher = std::make_shared<std::function<void()>>([weak_window, dmenu] {
-        if (!dmenu) {
-            remove_pid_file();
-        }
-        if (const auto open = weak_window->get()) {
-            gtk_window_close(open.get());
-        }
-    });
+    CloseLauncher close_launcher =
+        std::make_shared<std::function<void()>>([weak_window, pid_file, hide = std::move(hide)] {
+            if (pid_file) {
+                remove_pid_file();
+            }
+            if (const auto open = weak_window->get()) {
+                if (hide) {
+                    hide(open.get());
+                } else {
+                    gtk_window_close(open.get());
+                }
+            }
+        });
 
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_widget_add_css_class(column, "launcher-bg");
@@ -210,7 +217,7 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data) {
     connect_owned(click, "pressed", on_click_pressed, new ClickData{column, window, close_launcher});
     gtk_widget_add_controller(window, GTK_EVENT_CONTROLLER(click));
 
-    if (!dmenu) {
+    if (pid_file) {
         g_signal_connect(window, "destroy", G_CALLBACK(on_destroy), nullptr);
     }
 

@@ -113,11 +113,12 @@ class DmenuTest(LauncherTestCase):
         self.home.write_desktop_entry("Zulu Options", "true")
         launcher = self.start_launcher()
         launcher.wait_for_surface(TIMEOUT)
-        cases = [(["--help"], 0, "Usage: lumenpad [--dmenu [--prompt TEXT]]", ""),
+        cases = [(["--help"], 0, "Usage: lumenpad [--daemon | --dmenu [--prompt TEXT]]", ""),
                  (["--version"], 0, "lumenpad ", ""),
                  (["--frobnicate"], 2, "", "lumenpad: unknown option '--frobnicate'"),
                  (["firefox"], 2, "", "lumenpad: unexpected argument 'firefox'"),
-                 (["--prompt", "x"], 2, "", "lumenpad: option '--prompt' works only with '--dmenu'")]
+                 (["--prompt", "x"], 2, "", "lumenpad: option '--prompt' works only with '--dmenu'"),
+                 (["--daemon", "--dmenu"], 2, "", "lumenpad: option '--daemon' does not work with '--dmenu'")]
         for args, status, out, err in cases:
             with self.subTest(args=args):
                 other = self.start_launcher(args=args)

@@ -69,6 +69,27 @@ TEST_F(ChooseTerminal, EmptyPathComponentsMeanTheWorkingDirectory) {
     fs::current_path(old);
 }
 
+// A client's environment is read instead of the launcher's: its TERMINAL,
+// else its PATH, and nothing of the launcher's.
+TEST_F(ChooseTerminal, AGivenEnvironmentIsReadInsteadOfOurs) {
+    env.set("PATH", program("ours", "kitty"));
+    env.set("TERMINAL", "our-term");
+    const std::string theirs = program("theirs", "wezterm");
+    using Texts = std::vector<std::string>;
+    const Texts with_terminal{"PATH=" + theirs, "TERMINAL=their-term"};
+    const Texts with_path{"HOME=/h", "PATH=" + theirs};
+    const Texts with_empty_terminal{"TERMINAL=", "PATH=" + theirs};
+    const Texts with_nothing{"HOME=/h"};
+    EXPECT_EQ(choose_terminal(&with_terminal), "their-term");
+    EXPECT_EQ(choose_terminal(&with_path), "wezterm");
+    EXPECT_EQ(choose_terminal(&with_empty_terminal), "wezterm");
+    EXPECT_EQ(choose_terminal(&with_nothing), "xterm");
+    AppEntry e;
+    e.exec = "htop";
+    e.terminal = true;
+    EXPECT_EQ(launch_argv(e, {}, &with_path), (Texts{"wezterm", "-e", "bash", "-c", "htop"}));
+}
+
 TEST_F(ChooseTerminal, FallsBackToXtermByName) {
     env.set("PATH", root / "empty");
     EXPECT_EQ(choose_terminal(), "xterm");

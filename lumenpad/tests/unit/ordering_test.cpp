@@ -100,6 +100,46 @@ TEST_F(InitialOrder, LeavesShortListsAlone) {
     EXPECT_EQ(names(one), std::vector<std::string>{"Only"});
 }
 
+// The initial order of a catalogue already in some order, as places: an
+// application's action rows stay after it, the rest as sort_initial would
+// order the applications; the live order of the empty query is that order,
+// and equal rows of a query keep it.
+TEST(InitialOrderOfPlaces, RanksApplicationsAndKeepsTheirActionsAfterThem) {
+    std::vector<AppEntry> entries{entry("Alpha"), entry("Code"), entry("Code: New Window"), entry("Zed"),
+                                  entry("zed")};
+    entries[1].desktop_id = entries[2].desktop_id = "code";
+    entries[2].action = "new-window";
+    std::vector<MatchKeys> keys;
+    for (const AppEntry& e : entries) {
+        keys.push_back(name_keys(e));
+    }
+    struct Case {
+        const char* what;
+        HistoryCounts counts;
+        std::vector<std::string> priority;
+        std::vector<std::uint32_t> order;
+    };
+    const Case cases[] = {
+        {"by name", {}, {}, {0, 1, 2, 3, 4}},
+        {"counted", {{"Zed", 3}, {"Code", 1}}, {}, {3, 1, 2, 0, 4}},
+        {"an action's count is not its own", {{"Code: New Window", 9}}, {}, {0, 1, 2, 3, 4}},
+        {"equal name keys keep their places", {}, {"zed"}, {3, 4, 0, 1, 2}},
+        {"priority first", {{"Zed", 3}}, {"code"}, {1, 2, 3, 0, 4}},
+    };
+    for (const Case& c : cases) {
+        History history;
+        history.counts = c.counts;
+        const std::vector<std::uint32_t> order = initial_order(entries, keys, c.priority, history);
+        EXPECT_EQ(order, c.order) << c.what;
+        EXPECT_EQ(live_order("", entries, keys, history, Ranking::launches_and_name, order), order) << c.what;
+    }
+    // "zed" and "Zed" tie under the query: the initial order decides.
+    const std::vector<std::uint32_t> reversed{4, 3, 2, 1, 0};
+    EXPECT_EQ(live_order("zed", entries, keys, History{}, Ranking::launches_and_name, reversed),
+              (std::vector<std::uint32_t>{4, 3}));
+    EXPECT_EQ(live_order("zed", entries, keys, History{}), (std::vector<std::uint32_t>{3, 4}));
+}
+
 TEST(CompareForQuery, TierFirstThenCountThenName) {
     History history;
     history.counts = {{"Fire Often", 100}, {"Fireworks", 3}};

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,6 +170,53 @@ TEST_P(DetachedChild, StartsCleanWhereAndAsAsked) {
 INSTANTIATE_TEST_SUITE_P(Spawns, DetachedChild,
                          testing::Values(DetachedSpawn{"at_once", false}, DetachedSpawn{"held", true}),
                          [](const auto& info) { return std::string(info.param.what); });
+
+// A given environment's PATH finds the program, whatever the launcher's own
+// holds; without one the launcher's PATH does. Held or not, a child asked
+// for a session of its own leads it; otherwise it stays in ours.
+TEST(SpawnProgram, GivenPathAndSessionAreTheChildsOwn) {
+    const test::TempDir dir;
+    const std::string bin = dir.make_dir("bin");
+    const std::string report = dir / "report";
+    const std::string probe = dir.write("bin/lumenpad-probe",
+                                        // Builtins only: PATH leads nowhere else.
+                                        "#!/bin/sh\nout=$1\nread -r stat < /proc/$$/stat\nset -- $stat\n"
+                                        "echo \"$6\" > \"$out\"\n");
+    ASSERT_EQ(chmod(probe.c_str(), 0755), 0);
+    const std::vector<std::string> found{"PATH=" + bin};
+    const std::vector<std::string> elsewhere{"PATH=" + (dir / "empty")};
+    const std::vector<std::string> argv{"lumenpad-probe", report};
+    EXPECT_FALSE(spawn_program(argv, ChildStreams::detached));
+    EXPECT_FALSE(spawn_program(argv, ChildStreams::detached, &elsewhere));
+    EXPECT_FALSE(spawn_held(argv, &elsewhere));
+    struct Case {
+        const char* what;
+        bool held;
+        ChildSession session;
+    };
+    const Case cases[] = {{"at once, shared", false, ChildSession::shared},
+                          {"at once, own", false, ChildSession::own},
+                          {"held, shared", true, ChildSession::shared},
+                          {"held, own", true, ChildSession::own}};
+    for (const Case& c : cases) {
+        std::filesystem::remove(report);
+        pid_t pid = 0;
+        if (c.held) {
+            auto child = spawn_held(argv, &found, nullptr, c.session);
+            ASSERT_TRUE(child) << c.what;
+            pid = child->pid;
+            release_child(*child);
+        } else {
+            const auto child = spawn_program(argv, ChildStreams::detached, &found, nullptr, c.session);
+            ASSERT_TRUE(child) << c.what;
+            pid = *child;
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid) << c.what;
+        const pid_t session = c.session == ChildSession::own ? pid : getsid(0);
+        EXPECT_EQ(test::read_whole_file(report), std::to_string(session) + "\n") << c.what;
+    }
+}
 
 TEST(SpawnHeld, AProgramThatIsNowhereGivesNothing) {
     const test::TempDir dir;

@@ -1,0 +1,180 @@
+#include "lumenpad/resident_window.hpp"
+
+#include "lumenpad-shared/text.hpp"
+#include "lumenpad/hyprland.hpp"
+#include "lumenpad/ordering.hpp"
+#include "lumenpad/search.hpp"
+
+#include <future>
+#include <utility>
+
+namespace lumenpad {
+
+namespace {
+
+// The lowered priority terms of the context the active workspace selects.
+std::vector<std::string> active_priority(const Config& config) {
+    std::vector<std::string> lowered;
+    if (const Context* context = select_context(config, query_active_workspace().value_or(""))) {
+        for (const auto& term : context->priority) {
+            lowered.push_back(lower(term));
+        }
+    }
+    return lowered;
+}
+
+// The daemon outlives what it launches only by chance: each child is reaped
+// when it ends, so that none is left a zombie.
+void reap_when_done(pid_t pid) {
+    g_child_watch_add(
+        pid, [](GPid child, gint, gpointer) { g_spawn_close_pid(child); }, nullptr);
+}
+
+}  // namespace
+
+void choose_resident_renderer() {
+#if !GTK_CHECK_VERSION(4, 12, 0)
+    g_setenv("GSK_RENDERER", "cairo", FALSE);
+#endif
+}
+
+ResidentWindow::ResidentWindow(GtkApplication* application, Inputs inputs,
+                               std::vector<std::string> own_environment)
+    : application_(application), own_environment_(std::move(own_environment)) {
+    build(std::move(inputs));
+}
+
+ResidentWindow::~ResidentWindow() {
+    destroy();
+}
+
+void ResidentWindow::build(Inputs inputs) {
+    config_ = inputs.config;
+    auto state = std::make_shared<LauncherState>();
+    // The counts are the daemon's own from its first catalogue on: it has
+    // written history.json since, and never reads it again.
+    if (data_.state) {
+        inputs.history = data_.state->history;
+    }
+    state->adopt_child = reap_when_done;
+    std::promise<Inputs> gathered;
+    gathered.set_value(std::move(inputs));
+    data_ = ActivationData{std::move(state), gathered.get_future()};
+    built_ = build_window(application_, data_, [this](GtkWindow*) { hide(); });
+    g_signal_connect(built_.window, "notify::is-active", G_CALLBACK(on_active), this);
+    // Its surface and renderer now, not at the first show.
+    gtk_widget_realize(GTK_WIDGET(built_.window));
+    priority_ = active_priority(config_);
+    start_fresh();
+}
+
+void ResidentWindow::destroy() {
+    if (built_.window != nullptr) {
+        g_signal_handlers_disconnect_by_data(built_.window, this);
+        gtk_window_destroy(built_.window);
+        built_ = {};
+    }
+}
+
+void ResidentWindow::start_fresh() {
+    LauncherState& state = *data_.state;
+    if (state.keys_to_come.pending()) {
+        state.keys = state.keys_to_come.take();
+    }
+    state.initial_order = initial_order(state.entries, state.keys, priority_, state.history);
+    // An edit brings the list to the query's order, which for the empty
+    // query is the initial order just computed; with the field already empty
+    // there is no edit, and the same handler runs here.
+    if (*gtk_editable_get_text(built_.field) != '\0') {
+        gtk_editable_set_text(built_.field, "");
+    } else {
+        ListData data{data_.state,      built_.close_launcher, built_.results,
+                      built_.selection, built_.list,           built_.rows};
+        filter_rows(built_.field, &data);
+    }
+    gtk_adjustment_set_value(gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(built_.list)), 0);
+}
+
+void ResidentWindow::toggle(ResidentRequest request, Reply reply) {
+    if (shown_) {
+        hide();
+        reply(ResidentAnswer::hidden);
+        return;
+    }
+    present(std::move(request));
+    pending_reply_ = std::move(reply);
+    on_active(built_.window, nullptr, this);
+}
+
+void ResidentWindow::show() {
+    if (!shown_) {
+        present(std::nullopt);
+    }
+}
+
+void ResidentWindow::present(std::optional<ResidentRequest> request) {
+    LauncherState& state = *data_.state;
+    if (request) {
+        state.launch_environment = std::move(request->environment);
+        state.launch_directory = std::move(request->directory);
+    } else {
+        state.launch_environment = own_environment_;
+        state.launch_directory.reset();
+    }
+    // The workspace may have changed since the last show, and with it the
+    // context that ranks the initial order.
+    if (std::vector<std::string> priority = active_priority(config_); priority != priority_) {
+        priority_ = std::move(priority);
+        start_fresh();
+    }
+    shown_ = true;
+    stale_active_ = gtk_window_is_active(built_.window);
+    gtk_window_present(built_.window);
+    gtk_widget_grab_focus(GTK_WIDGET(built_.field));
+}
+
+void ResidentWindow::hide() {
+    if (!shown_) {
+        return;
+    }
+    shown_ = false;
+    gtk_widget_set_visible(GTK_WIDGET(built_.window), FALSE);
+    // A toggle still waiting for the keyboard is answered as what it now is.
+    if (Reply reply = std::exchange(pending_reply_, nullptr)) {
+        reply(ResidentAnswer::hidden);
+    }
+    if (next_inputs_) {
+        Inputs inputs = std::move(*next_inputs_);
+        next_inputs_.reset();
+        destroy();
+        build(std::move(inputs));
+        return;
+    }
+    // Here rather than at the next show, which then only presents.
+    start_fresh();
+}
+
+void ResidentWindow::replace_inputs(Inputs inputs) {
+    if (shown_) {
+        next_inputs_ = std::move(inputs);
+        return;
+    }
+    destroy();
+    build(std::move(inputs));
+}
+
+void ResidentWindow::on_active(GtkWindow* window, GParamSpec*, ResidentWindow* self) {
+    if (!gtk_window_is_active(window)) {
+        self->stale_active_ = false;
+        return;
+    }
+    if (!self->pending_reply_ || self->stale_active_) {
+        return;
+    }
+    const Reply reply = std::exchange(self->pending_reply_, nullptr);
+    if (!reply(ResidentAnswer::shown)) {
+        self->hide();
+    }
+}
+
+}  // namespace lumenpad
