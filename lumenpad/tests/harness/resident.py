@@ -108,6 +108,9 @@ class ResidentTestCase(LauncherTestCase):
         client = self.start_launcher(env=env, user=user)
         self.assertEqual(client.wait_exit(CLIENT_EXIT_LIMIT), 0)
         self.assertEqual((client.stdout(), client.stderr()), ("", ""))
+        # A cold start would have written it, and then, finding the daemon on
+        # the session bus, handed the show over to it and ended all the same.
+        self.assertFalse(os.path.lexists(self.pid_file), "the command started cold instead of asking the daemon")
         return client
 
     def show(self, daemon, env=None, user=None, **where):
