@@ -16,6 +16,17 @@ SOCKET_NAME = "lumenpad.sock"
 CLIENT_EXIT_LIMIT = 10.0
 
 
+def socket_identity(path):
+    """The inode and change time of the socket file at path, or None."""
+    try:
+        st = os.lstat(path) if path else None
+    except (FileNotFoundError, NotADirectoryError):
+        return None
+    if st is None:
+        return None
+    return (st.st_ino, st.st_ctime_ns) if stat.S_ISSOCK(st.st_mode) else None
+
+
 class Daemon(Launcher):
     """One `lumenpad --daemon` process."""
 
@@ -24,21 +35,26 @@ class Daemon(Launcher):
 
     @property
     def socket_path(self):
-        return os.path.join(self.env["XDG_RUNTIME_DIR"], SOCKET_NAME)
+        """Where the daemon's socket goes; None without an absolute runtime
+        directory."""
+        runtime_dir = self.env.get("XDG_RUNTIME_DIR")
+        return os.path.join(runtime_dir, SOCKET_NAME) if runtime_dir and os.path.isabs(runtime_dir) else None
+
+    def start(self):
+        # What was at the socket's path before, which is not the daemon's.
+        self.leftover = socket_identity(self.socket_path)
+        return super().start()
 
     def wait_ready(self, timeout=20.0):
-        """Waits until the daemon listens on its socket; returns the socket's
-        status."""
+        """Waits until the daemon's socket is at its path; returns the socket
+        file's status. A leftover socket file there does not count."""
 
         def ready():
             if not self.running():
                 raise AssertionError(f"the daemon exited with status {self.process.returncode} before its socket "
                                      f"was ready; stderr:\n{self.stderr()}")
-            try:
-                st = os.lstat(self.socket_path)
-            except FileNotFoundError:
-                return None
-            return st if stat.S_ISSOCK(st.st_mode) else None
+            identity = socket_identity(self.socket_path)
+            return identity is not None and identity != self.leftover and os.lstat(self.socket_path)
 
         return wait_for(ready, timeout, message="the daemon's socket")
 
