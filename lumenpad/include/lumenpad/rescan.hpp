@@ -10,10 +10,11 @@
 
 namespace lumenpad {
 
+// What the thread and the handle share.
+struct RescanShared;
+
 class Rescan {
 public:
-    struct Shared;
-    Rescan(std::shared_ptr<Shared> shared, std::thread thread);
     // `ready` never runs once the handle is gone; waits for a gathering in
     // progress.
     ~Rescan();
@@ -21,7 +22,10 @@ public:
     Rescan& operator=(const Rescan&) = delete;
 
 private:
-    std::shared_ptr<Shared> shared_;
+    friend std::unique_ptr<Rescan> rescan_inputs(std::function<void(Inputs)> ready);
+    Rescan(std::shared_ptr<RescanShared> shared, std::thread thread);
+
+    std::shared_ptr<RescanShared> shared_;
     std::thread thread_;
 };
 

@@ -10,6 +10,8 @@
 
 #include <gtk/gtk.h>
 
+struct wl_keyboard;
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -62,6 +64,9 @@ public:
     const LauncherWindow& window() const { return built_; }
     const std::shared_ptr<LauncherState>& state() const { return data_.state; }
 
+    // The compositor gave `surface` (a wl_surface) the keyboard.
+    void on_keyboard_entered(const void* surface);
+
 private:
     void build(Inputs inputs);
     void destroy();
@@ -69,7 +74,6 @@ private:
     // The list back at the initial order of this moment, its first row
     // selected, the field empty.
     void start_fresh();
-    static void on_active(GtkWindow* window, GParamSpec*, ResidentWindow* self);
 
     GtkApplication* application_;
     std::vector<std::string> own_environment_;
@@ -81,10 +85,11 @@ private:
     bool shown_ = false;
     // The toggle that showed the window, answered once it has the keyboard.
     Reply pending_reply_;
-    // GTK 4.8 hides a window by destroying its surface, and hears of the
-    // keyboard leaving it only later: until then the window still counts as
-    // active, and the keyboard is the new surface's only after that.
-    bool stale_active_ = false;
+    // The seat's keyboard, heard directly: GTK 4.8 destroys a hidden
+    // window's surface and keeps it "active" until it hears of the keyboard
+    // leaving, which may come before or after the next show. Made once the
+    // seat has a keyboard.
+    struct wl_keyboard* keyboard_ = nullptr;
     std::optional<Inputs> next_inputs_;
 };
 

@@ -10,12 +10,12 @@
 namespace lumenpad {
 
 // Touched on the main context only, but for the reference count.
-struct Rescan::Shared {
-    explicit Shared(std::function<void(Inputs)> ready_)
+struct RescanShared {
+    explicit RescanShared(std::function<void(Inputs)> ready_)
         : context(g_main_context_ref_thread_default()), ready(std::move(ready_)) {}
-    Shared(const Shared&) = delete;
-    Shared& operator=(const Shared&) = delete;
-    ~Shared() { g_main_context_unref(context); }
+    RescanShared(const RescanShared&) = delete;
+    RescanShared& operator=(const RescanShared&) = delete;
+    ~RescanShared() { g_main_context_unref(context); }
 
     GMainContext* context;
     std::function<void(Inputs)> ready;
@@ -25,7 +25,7 @@ struct Rescan::Shared {
 namespace {
 
 struct Delivery {
-    std::shared_ptr<Rescan::Shared> shared;
+    std::shared_ptr<RescanShared> shared;
     Inputs inputs;
 };
 
@@ -37,7 +37,7 @@ KeysToCome lowered_already(std::vector<MatchKeys> keys) {
 }
 
 gboolean deliver(gpointer data) {
-    Rescan::Shared& shared = *static_cast<Delivery*>(data)->shared;
+    RescanShared& shared = *static_cast<Delivery*>(data)->shared;
     if (!shared.dropped && shared.ready) {
         // `ready` may drop the handle, and with it what it holds.
         const auto ready = std::exchange(shared.ready, nullptr);
@@ -46,7 +46,7 @@ gboolean deliver(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-void gather_and_deliver(std::shared_ptr<Rescan::Shared> shared) {
+void gather_and_deliver(std::shared_ptr<RescanShared> shared) {
     or_end_program([&] {
         Inputs inputs = start_gathering_inputs().get();
         inputs.keys_to_come = lowered_already(inputs.keys_to_come.take());
@@ -63,7 +63,7 @@ void gather_and_deliver(std::shared_ptr<Rescan::Shared> shared) {
 
 }  // namespace
 
-Rescan::Rescan(std::shared_ptr<Shared> shared, std::thread thread)
+Rescan::Rescan(std::shared_ptr<RescanShared> shared, std::thread thread)
     : shared_(std::move(shared)), thread_(std::move(thread)) {}
 
 Rescan::~Rescan() {
@@ -73,9 +73,9 @@ Rescan::~Rescan() {
 }
 
 std::unique_ptr<Rescan> rescan_inputs(std::function<void(Inputs)> ready) {
-    auto shared = std::make_shared<Rescan::Shared>(std::move(ready));
+    auto shared = std::make_shared<RescanShared>(std::move(ready));
     std::thread thread(gather_and_deliver, shared);
-    return std::make_unique<Rescan>(std::move(shared), std::move(thread));
+    return std::unique_ptr<Rescan>(new Rescan(std::move(shared), std::move(thread)));
 }
 
 }  // namespace lumenpad

@@ -5,6 +5,10 @@
 #include "lumenpad/ordering.hpp"
 #include "lumenpad/search.hpp"
 
+#include <gdk/wayland/gdkwayland.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
 #include <future>
 #include <utility>
 
@@ -30,6 +34,19 @@ void reap_when_done(pid_t pid) {
         pid, [](GPid child, gint, gpointer) { g_spawn_close_pid(child); }, nullptr);
 }
 
+// Only the keyboard's entering matters; the keymap's descriptor is ours to
+// close.
+const wl_keyboard_listener keyboard_listener = {
+    [](void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); },
+    [](void* self, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
+        static_cast<ResidentWindow*>(self)->on_keyboard_entered(surface);
+    },
+    [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
+    [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {},
+    [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
+    [](void*, wl_keyboard*, int32_t, int32_t) {},
+};
+
 }  // namespace
 
 void choose_resident_renderer() {
@@ -46,6 +63,9 @@ ResidentWindow::ResidentWindow(GtkApplication* application, Inputs inputs,
 
 ResidentWindow::~ResidentWindow() {
     destroy();
+    if (keyboard_ != nullptr) {
+        wl_keyboard_destroy(keyboard_);
+    }
 }
 
 void ResidentWindow::build(Inputs inputs) {
@@ -61,7 +81,6 @@ void ResidentWindow::build(Inputs inputs) {
     gathered.set_value(std::move(inputs));
     data_ = ActivationData{std::move(state), gathered.get_future()};
     built_ = build_window(application_, data_, [this](GtkWindow*) { hide(); });
-    g_signal_connect(built_.window, "notify::is-active", G_CALLBACK(on_active), this);
     // Its surface and renderer now, not at the first show.
     gtk_widget_realize(GTK_WIDGET(built_.window));
     priority_ = active_priority(config_);
@@ -70,7 +89,6 @@ void ResidentWindow::build(Inputs inputs) {
 
 void ResidentWindow::destroy() {
     if (built_.window != nullptr) {
-        g_signal_handlers_disconnect_by_data(built_.window, this);
         gtk_window_destroy(built_.window);
         built_ = {};
     }
@@ -101,9 +119,17 @@ void ResidentWindow::toggle(ResidentRequest request, Reply reply) {
         reply(ResidentAnswer::hidden);
         return;
     }
-    present(std::move(request));
+    // Asked of the seat only once it has a keyboard: asking one that never
+    // had one is an error.
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(built_.window));
+    GdkSeat* seat = gdk_display_get_default_seat(display);
+    if (keyboard_ == nullptr && GDK_IS_WAYLAND_DISPLAY(display) && seat != nullptr &&
+        (gdk_seat_get_capabilities(seat) & GDK_SEAT_CAPABILITY_KEYBOARD) != 0) {
+        keyboard_ = wl_seat_get_keyboard(gdk_wayland_seat_get_wl_seat(seat));
+        wl_keyboard_add_listener(keyboard_, &keyboard_listener, this);
+    }
     pending_reply_ = std::move(reply);
-    on_active(built_.window, nullptr, this);
+    present(std::move(request));
 }
 
 void ResidentWindow::show() {
@@ -128,7 +154,6 @@ void ResidentWindow::present(std::optional<ResidentRequest> request) {
         start_fresh();
     }
     shown_ = true;
-    stale_active_ = gtk_window_is_active(built_.window);
     gtk_window_present(built_.window);
     gtk_widget_grab_focus(GTK_WIDGET(built_.field));
 }
@@ -163,17 +188,15 @@ void ResidentWindow::replace_inputs(Inputs inputs) {
     build(std::move(inputs));
 }
 
-void ResidentWindow::on_active(GtkWindow* window, GParamSpec*, ResidentWindow* self) {
-    if (!gtk_window_is_active(window)) {
-        self->stale_active_ = false;
+void ResidentWindow::on_keyboard_entered(const void* surface) {
+    GdkSurface* ours = gtk_native_get_surface(GTK_NATIVE(built_.window));
+    if (!shown_ || !pending_reply_ || ours == nullptr || surface == nullptr ||
+        surface != gdk_wayland_surface_get_wl_surface(ours)) {
         return;
     }
-    if (!self->pending_reply_ || self->stale_active_) {
-        return;
-    }
-    const Reply reply = std::exchange(self->pending_reply_, nullptr);
+    const Reply reply = std::exchange(pending_reply_, nullptr);
     if (!reply(ResidentAnswer::shown)) {
-        self->hide();
+        hide();
     }
 }
 

@@ -234,9 +234,11 @@ TEST_F(ResidentWindowTest, EveryShowAfterALaunchPresentsAFrame) {
     }
 }
 
-// A toggle is answered "shown" only once the window has the keyboard, and a
-// client gone by then leaves the window hidden again; a toggle while shown
-// hides and answers "hidden".
+// A toggle is answered "shown" only once the window has the keyboard: keys
+// typed as the client returns reach the field. A client gone by then leaves
+// the window hidden again; a toggle while shown hides and answers "hidden".
+// Several rounds: GTK 4.8 hears late of the keyboard leaving a hidden
+// window.
 TEST_F(ResidentWindowTest, TogglesAreAnsweredOnceDone) {
     start(catalogue(3));
     struct Case {
@@ -244,18 +246,26 @@ TEST_F(ResidentWindowTest, TogglesAreAnsweredOnceDone) {
         bool client_waits;
         bool shown_after;
     };
-    const Case cases[] = {{"client waiting", true, true}, {"client gone", false, false}};
+    const Case cases[] = {{"client waiting", true, true},
+                          {"client gone", false, false},
+                          {"client waiting again", true, true},
+                          {"client waiting once more", true, true}};
     for (const Case& c : cases) {
         std::vector<ResidentAnswer> answers;
         window_->toggle({dir_.path(), {}}, [&](ResidentAnswer answer) {
-            EXPECT_TRUE(gtk_window_is_active(built().window)) << c.what;
             answers.push_back(answer);
+            if (c.client_waits) {
+                EXPECT_EQ(keyboard_.send("type q"), "ok") << c.what;
+            }
             return c.client_waits;
         });
         ASSERT_TRUE(test::wait_until([&] { return !answers.empty(); })) << c.what;
         EXPECT_EQ(answers, std::vector<ResidentAnswer>{ResidentAnswer::shown}) << c.what;
         EXPECT_EQ(window_->shown(), c.shown_after) << c.what;
         if (window_->shown()) {
+            EXPECT_TRUE(test::wait_until([&] {
+                return gtk_editable_get_text(built().field) == std::string("q");
+            })) << c.what;
             window_->toggle({dir_.path(), {}}, [&](ResidentAnswer answer) {
                 answers.push_back(answer);
                 return true;
