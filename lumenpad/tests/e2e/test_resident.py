@@ -10,7 +10,7 @@ import stat
 import subprocess
 import unittest
 
-from resident import ResidentTestCase
+from resident import ResidentTestCase, process_state
 from sway_session import wait_for
 
 # "Alpha Probe" is first in the initial order. Typing "kilo" starts Kilo; had
@@ -209,11 +209,7 @@ class ResidentLaunchTest(ResidentTestBase):
 
 
 def alive(pid):
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rpartition(")")[2].split()[0] != "Z"
-    except FileNotFoundError:
-        return False
+    return process_state(pid) not in (None, "Z")
 
 
 def kill_quietly(pid):

@@ -11,7 +11,7 @@ import threading
 import unittest
 
 from home_tree import HomeTree
-from resident import SOCKET_NAME, ResidentTestCase
+from resident import SOCKET_NAME, ResidentTestCase, process_state
 from sway_session import ensure_test_user, wait_for
 
 TIMEOUT = 10.0
@@ -190,7 +190,12 @@ class ResidentSocketTest(ResidentTestCase):
     def test_a_window_shown_for_a_client_that_gave_up_is_hidden_again(self):
         daemon = self.start_daemon()
         for _ in range(3):
+            # Stopped, the daemon reads the request only once the client has
+            # gone: otherwise its answer, in a few milliseconds, may come first.
+            os.kill(daemon.pid, signal.SIGSTOP)
+            wait_for(lambda: process_state(daemon.pid) == "T", TIMEOUT, message="the daemon to stop")
             exchange(self.socket_path, request(self.tmp.encode(), [b"PATH=/usr/bin:/bin"]), give_up=True)
+            os.kill(daemon.pid, signal.SIGCONT)
             daemon.wait_for_no_surface()
             # Hidden, not only off screen: the next command shows it.
             self.show(daemon)

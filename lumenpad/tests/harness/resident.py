@@ -16,6 +16,18 @@ SOCKET_NAME = "lumenpad.sock"
 CLIENT_EXIT_LIMIT = 10.0
 
 
+def process_state(pid):
+    """The state letter of process pid (R, S, T, Z...), or None once it is
+    gone."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            # The state follows the command name, which is in parentheses
+            # and may hold spaces.
+            return f.read().rpartition(")")[2].split()[0]
+    except FileNotFoundError:
+        return None
+
+
 def socket_identity(path):
     """The inode and change time of the socket file at path, or None."""
     try:
@@ -76,13 +88,9 @@ class Daemon(Launcher):
             except FileNotFoundError:
                 continue
             for pid in pids:
-                try:
-                    with open(f"/proc/{pid}/stat") as f:
-                        # The state follows the command name, which is in
-                        # parentheses and may hold spaces.
-                        result[pid] = f.read().rpartition(")")[2].split()[0]
-                except FileNotFoundError:
-                    continue
+                state = process_state(pid)
+                if state is not None:
+                    result[pid] = state
         return result
 
 
