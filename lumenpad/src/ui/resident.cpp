@@ -2,6 +2,8 @@
 
 #include "lumenpad-shared/gobject_ptr.hpp"
 #include "lumenpad/inputs.hpp"
+#include "lumenpad/inputs_watch.hpp"
+#include "lumenpad/rescan.hpp"
 #include "lumenpad/resident_server.hpp"
 #include "lumenpad/resident_socket.hpp"
 #include "lumenpad/resident_window.hpp"
@@ -24,14 +26,41 @@ namespace lumenpad {
 
 namespace {
 
-// What the signal handlers end, in reverse order of creation: the server
-// first, which removes the socket, then the window.
+// What the daemon ends, in reverse order of creation: the server first,
+// which removes the socket, then the watch and a rescan in progress, then
+// the window.
 struct Daemon {
     GMainLoop* loop;
     std::unique_ptr<ResidentWindow> window;
+    std::unique_ptr<Rescan> rescan;
+    // Changes came while a rescan was in progress: another follows it.
+    bool stale_again = false;
+    std::unique_ptr<InputsWatch> watch;
     std::unique_ptr<ResidentServer> server;
     guint signals[2] = {0, 0};
 };
+
+void rescan(Daemon& daemon);
+
+// One rescan at a time: dropping one in progress would wait for it.
+void on_stale(Daemon& daemon) {
+    reload_launcher_theme();
+    if (daemon.rescan) {
+        daemon.stale_again = true;
+        return;
+    }
+    rescan(daemon);
+}
+
+void rescan(Daemon& daemon) {
+    daemon.rescan = rescan_inputs([&daemon](Inputs inputs) {
+        daemon.rescan.reset();
+        daemon.window->replace_inputs(std::move(inputs));
+        if (std::exchange(daemon.stale_again, false)) {
+            rescan(daemon);
+        }
+    });
+}
 
 gboolean on_stop_signal(gpointer data) {
     auto& daemon = *static_cast<Daemon*>(data);
@@ -86,12 +115,13 @@ int run_resident(char* program) {
 
     const auto loop =
         std::unique_ptr<GMainLoop, void (*)(GMainLoop*)>(g_main_loop_new(nullptr, FALSE), g_main_loop_unref);
-    Daemon daemon{loop.get(), nullptr, nullptr};
+    Daemon daemon{loop.get(), nullptr, nullptr, false, nullptr, nullptr, {0, 0}};
     apply_launcher_theme();
     daemon.window =
         std::make_unique<ResidentWindow>(application.get(), gathering.get(), std::move(own_environment));
     const gulong activate =
         g_signal_connect(application.get(), "activate", G_CALLBACK(on_bus_activation), &daemon);
+    daemon.watch = std::make_unique<InputsWatch>([&daemon] { on_stale(daemon); });
 
     // Ready to show: the socket is claimed only now.
     ClaimedSocket claimed = claim_resident_socket(*path);
@@ -112,6 +142,8 @@ int run_resident(char* program) {
     }
 
     daemon.server.reset();
+    daemon.watch.reset();
+    daemon.rescan.reset();
     g_signal_handler_disconnect(application.get(), activate);
     daemon.window.reset();
     g_application_release(G_APPLICATION(application.get()));
