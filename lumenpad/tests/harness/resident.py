@@ -30,11 +30,11 @@ def process_state(pid):
 
 def socket_identity(path):
     """The inode and change time of the socket file at path, or None."""
-    try:
-        st = os.lstat(path) if path else None
-    except (FileNotFoundError, NotADirectoryError):
+    if path is None:
         return None
-    if st is None:
+    try:
+        st = os.lstat(path)
+    except (FileNotFoundError, NotADirectoryError):
         return None
     return (st.st_ino, st.st_ctime_ns) if stat.S_ISSOCK(st.st_mode) else None
 
