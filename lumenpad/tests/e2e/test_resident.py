@@ -70,7 +70,6 @@ class ResidentToggleTest(ResidentTestBase):
         for _ in range(4):
             program, _, _ = self.launch(daemon, "kilo")
             self.assertEqual(program, "kilo-app")
-        self.assert_no_pid_file()
 
     def test_each_show_starts_with_an_empty_field_and_the_first_row_selected(self):
         daemon = self.start_daemon()
