@@ -30,7 +30,7 @@ namespace {
 // which removes the socket, then the watch and a rescan in progress, then
 // the window.
 struct Daemon {
-    GMainLoop* loop;
+    GApplication* application;
     std::unique_ptr<ResidentWindow> window;
     std::unique_ptr<Rescan> rescan;
     // Changes came while a rescan was in progress: another follows it.
@@ -64,7 +64,7 @@ void rescan(Daemon& daemon) {
 
 gboolean on_stop_signal(gpointer data) {
     auto& daemon = *static_cast<Daemon*>(data);
-    g_main_loop_quit(daemon.loop);
+    g_application_quit(daemon.application);
     return G_SOURCE_CONTINUE;
 }
 
@@ -101,26 +101,24 @@ int run_resident(char* program) {
         return 1;
     }
     // The cold launcher's name: a cold start while the daemon runs asks it,
-    // over the session bus, to show its window rather than open another.
-    const auto application = adopt(gtk_application_new("com.velmora.lumenpad", GApplicationFlags{}));
-    GErrorOut error;
-    if (!g_application_register(G_APPLICATION(application.get()), nullptr, error.out()) ||
-        g_application_get_is_remote(G_APPLICATION(application.get()))) {
+    // over the session bus, to show its window rather than open another. As
+    // a service it is refused the name another launcher holds, and is not
+    // activated by its own start.
+    const auto application = adopt(gtk_application_new("com.velmora.lumenpad", G_APPLICATION_IS_SERVICE));
+    GApplication* app = G_APPLICATION(application.get());
+    if (!g_application_register(app, nullptr, nullptr)) {
         gathering.wait();
         std::fputs("lumenpad: another launcher holds the application's name on the session bus\n", stderr);
         return 1;
     }
     // No window is visible while hidden: the application lives on this.
-    g_application_hold(G_APPLICATION(application.get()));
+    g_application_hold(app);
 
-    const auto loop =
-        std::unique_ptr<GMainLoop, void (*)(GMainLoop*)>(g_main_loop_new(nullptr, FALSE), g_main_loop_unref);
-    Daemon daemon{loop.get(), nullptr, nullptr, false, nullptr, nullptr, {0, 0}};
+    Daemon daemon{app, nullptr, nullptr, false, nullptr, nullptr, {0, 0}};
     apply_launcher_theme();
     daemon.window =
         std::make_unique<ResidentWindow>(application.get(), gathering.get(), std::move(own_environment));
-    const gulong activate =
-        g_signal_connect(application.get(), "activate", G_CALLBACK(on_bus_activation), &daemon);
+    const gulong activate = g_signal_connect(app, "activate", G_CALLBACK(on_bus_activation), &daemon);
     daemon.watch = std::make_unique<InputsWatch>([&daemon] { on_stale(daemon); });
 
     // Ready to show: the socket is claimed only now.
@@ -129,6 +127,9 @@ int run_resident(char* program) {
     if (!claimed.listener) {
         std::fprintf(stderr, "lumenpad: %s\n", claimed.message.c_str());
         status = 1;
+        // Run only to give the name back: the application leaves the bus
+        // in g_application_run alone, which must not be asked to quit first.
+        g_idle_add_once([](gpointer data) { g_application_quit(G_APPLICATION(data)); }, app);
     } else {
         daemon.server = std::make_unique<ResidentServer>(
             std::move(claimed.listener), *path, [&daemon](ResidentRequest request, ResidentReply reply) {
@@ -136,7 +137,11 @@ int run_resident(char* program) {
             });
         daemon.signals[0] = g_unix_signal_add(SIGTERM, on_stop_signal, &daemon);
         daemon.signals[1] = g_unix_signal_add(SIGINT, on_stop_signal, &daemon);
-        g_main_loop_run(loop.get());
+    }
+    // The options are the program's own; GApplication sees none.
+    char* arguments[] = {program, nullptr};
+    g_application_run(app, 1, arguments);
+    if (daemon.server) {
         g_source_remove(daemon.signals[1]);
         g_source_remove(daemon.signals[0]);
     }
@@ -144,9 +149,9 @@ int run_resident(char* program) {
     daemon.server.reset();
     daemon.watch.reset();
     daemon.rescan.reset();
-    g_signal_handler_disconnect(application.get(), activate);
+    g_signal_handler_disconnect(app, activate);
     daemon.window.reset();
-    g_application_release(G_APPLICATION(application.get()));
+    g_application_release(app);
     // What the window's end queued (the surface's release) reaches the
     // compositor before the process ends.
     while (g_main_context_iteration(nullptr, FALSE)) {

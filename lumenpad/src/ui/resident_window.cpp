@@ -27,8 +27,8 @@ std::vector<std::string> active_priority(const Config& config) {
     return lowered;
 }
 
-// The daemon outlives what it launches only by chance: each child is reaped
-// when it ends, so that none is left a zombie.
+// A child the daemon launched is its own to reap: none is left a zombie
+// once it ends.
 void reap_when_done(pid_t pid) {
     g_child_watch_add(
         pid, [](GPid child, gint, gpointer) { g_spawn_close_pid(child); }, nullptr);
@@ -64,7 +64,11 @@ ResidentWindow::ResidentWindow(GtkApplication* application, Inputs inputs,
 ResidentWindow::~ResidentWindow() {
     destroy();
     if (keyboard_ != nullptr) {
-        wl_keyboard_destroy(keyboard_);
+        if (wl_keyboard_get_version(keyboard_) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+            wl_keyboard_release(keyboard_);
+        } else {
+            wl_keyboard_destroy(keyboard_);
+        }
     }
 }
 
