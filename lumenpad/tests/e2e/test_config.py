@@ -2,21 +2,17 @@
 the active workspace (or "default") puts its applications first, and a file
 that cannot be read or parsed is reported once and then ignored."""
 
-import json
 import os
 import shutil
-import socket
-import threading
 import unittest
 
+from fake_hyprland import SIGNATURE, FakeHyprland
 from launcher import LauncherTestCase
 from sway_session import wait_for
 
 # In name order, which is the list's order when nothing else decides it; all
 # come before the machine's own entries.
 ENTRIES = {"Alpha Probe": "alpha-app", "Bravo Probe": "bravo-app", "Charlie Probe": "charlie-app"}
-
-SIGNATURE = "e2e_state_0123456789abcdef"
 
 # "default" comes first so that the workspace's own context has to win on its
 # name, not on its place in the file; "nomatch" names no entry and the terms
@@ -30,51 +26,6 @@ priority = ["bravo"]
 name = "dev"
 priority = ["nomatch", "CHARLIE", "bravo"]
 """
-
-
-class FakeHyprland:
-    """Answers every request on Hyprland's socket with one active workspace
-    and records the requests."""
-
-    def __init__(self, runtime_dir, workspace):
-        directory = os.path.join(runtime_dir, "hypr", SIGNATURE)
-        os.makedirs(directory)
-        self.reply = json.dumps({"id": 2, "name": workspace, "monitor": "HEADLESS-1", "monitorID": 0,
-                                 "windows": 1, "hasfullscreen": False, "lastwindow": "0x0",
-                                 "lastwindowtitle": ""}, indent=4).encode()
-        self.requests = []
-        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.listener.bind(os.path.join(directory, ".socket.sock"))
-        self.listener.listen(4)
-        self.thread = threading.Thread(target=self._serve, daemon=True)
-        self.thread.start()
-
-    def _serve(self):
-        while True:
-            try:
-                connection, _ = self.listener.accept()
-            except OSError:
-                return
-            with connection:
-                connection.settimeout(5)
-                request = b""
-                try:
-                    while chunk := connection.recv(4096):
-                        request += chunk
-                    self.requests.append(request)
-                    connection.sendall(self.reply)
-                except OSError:
-                    self.requests.append(request)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        # shutdown wakes the blocked accept; close alone would not.
-        self.listener.shutdown(socket.SHUT_RDWR)
-        self.listener.close()
-        self.thread.join(timeout=10)
-        return False
 
 
 class ConfigTest(LauncherTestCase):

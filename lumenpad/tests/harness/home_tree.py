@@ -11,7 +11,7 @@ import zlib
 from sway_session import wait_for
 
 # Stubs record their argv as a JSON array in CALLS/NAME.NNNN.json (or, with
-# process=True, an object with "argv", "pid" and "env"). The file is linked
+# process=True, an object with "argv", "pid", "env" and "cwd"). The file is linked
 # into place complete, so a reader never sees half of it.
 STUB_TEMPLATE = """\
 #!/usr/bin/python3
@@ -129,9 +129,11 @@ class HomeTree:
 
     def stub(self, name, exit_code=0, process=False):
         """Puts a program called name on PATH that records its argv (with
-        process=True, also its pid and environment) and exits."""
+        process=True, also its pid, environment and working directory) and
+        exits."""
         path = os.path.join(self.bin, name)
-        record = '{"argv": sys.argv, "pid": os.getpid(), "env": dict(os.environ)}' if process else "sys.argv"
+        record = ('{"argv": sys.argv, "pid": os.getpid(), "env": dict(os.environ), "cwd": os.getcwd()}'
+                  if process else "sys.argv")
         with open(path, "w") as f:
             f.write(STUB_TEMPLATE.format(calls=self.calls_dir, name=name, exit_code=exit_code, record=record))
         os.chmod(path, 0o755)

@@ -12,8 +12,8 @@ import tempfile
 import unittest
 
 from home_tree import HomeTree
-from sway_session import (BACKGROUND, OUTPUT_HEIGHT, CompositorUnavailable, HarnessError, SwaySession,
-                          stop_process)
+from sway_session import (BACKGROUND, OUTPUT_HEIGHT, OUTPUT_NAME, CompositorUnavailable, HarnessError,
+                          SwaySession, stop_process, wait_for)
 
 # Where the launcher's column sits on the 1280x800 output: 600 pixels wide,
 # centred, 120 pixels from the top. Its height depends on the list.
@@ -42,7 +42,8 @@ def _panel_shown(shot):
     return shot.count_not(BACKGROUND, left, top, right, bottom, step=4) * 2 > samples
 
 
-def _panel_gone(shot):
+def panel_gone(shot):
+    """Whether nothing of the panel is in the screenshot."""
     left, top, right, bottom = PANEL
     return shot.count_not(BACKGROUND, left, top, right, bottom, step=2) == 0
 
@@ -53,9 +54,10 @@ class Launcher:
     env adds to or overrides the session's and the home tree's variables; a
     value of None removes the variable. stdin is what the program reads: bytes
     (through a pipe that is closed once they are written), a file object, or
-    nothing (/dev/null)."""
+    nothing (/dev/null). user, a (uid, gid) pair, runs it as another user
+    with no supplementary groups."""
 
-    def __init__(self, session, home, workdir, binary=None, env=None, args=(), stdin=None):
+    def __init__(self, session, home, workdir, binary=None, env=None, args=(), stdin=None, user=None):
         self.session = session
         self.home = home
         self.binary = binary or os.environ.get("LUMENPAD_BIN")
@@ -75,15 +77,20 @@ class Launcher:
         self.stdout_path = os.path.join(workdir, "stdout")
         self.stderr_path = os.path.join(workdir, "stderr")
         self.stdin = stdin
+        self.user = user
         self.process = None
 
     def start(self):
         piped = isinstance(self.stdin, bytes)
         stdin = subprocess.PIPE if piped else (self.stdin or subprocess.DEVNULL)
+        credentials = {}
+        if self.user is not None:
+            credentials = {"user": self.user[0], "group": self.user[1], "extra_groups": []}
         with open(self.stdout_path, "ab") as out, open(self.stderr_path, "ab") as err:
             # Its own process group, so that stop() also ends what it started.
             self.process = subprocess.Popen([self.binary, *self.args], env=self.env, cwd=self.workdir,
-                                            stdin=stdin, stdout=out, stderr=err, start_new_session=True)
+                                            stdin=stdin, stdout=out, stderr=err, start_new_session=True,
+                                            **credentials)
         if piped:
             try:
                 self.process.stdin.write(self.stdin)
@@ -139,8 +146,8 @@ class Launcher:
 
         return self.session.wait_for_screen(shown_and_settled, timeout, message="the launcher's panel")
 
-    def wait_for_panel(self, timeout=20.0):
-        """Waits until the panel is on screen, whether or not it is still
+    def wait_for_panel(self, timeout=20.0, output=OUTPUT_NAME):
+        """Waits until the panel is on output, whether or not it is still
         changing; returns the screenshot."""
 
         def shown(shot):
@@ -149,11 +156,11 @@ class Launcher:
                                      f"before showing its panel; stderr:\n{self.stderr()}")
             return _panel_shown(shot)
 
-        return self.session.wait_for_screen(shown, timeout, message="the launcher's panel")
+        return self.session.wait_for_screen(shown, timeout, message="the launcher's panel", output=output)
 
-    def wait_for_no_surface(self, timeout=20.0):
-        """Waits until nothing of the launcher is left on screen."""
-        return self.session.wait_for_screen(_panel_gone, timeout, message="the panel to disappear")
+    def wait_for_no_surface(self, timeout=20.0, output=OUTPUT_NAME):
+        """Waits until nothing of the launcher is left on output."""
+        return self.session.wait_for_screen(panel_gone, timeout, message="the panel to disappear", output=output)
 
 
 class LauncherTestCase(unittest.TestCase):
@@ -199,14 +206,17 @@ class LauncherTestCase(unittest.TestCase):
                 launcher.stop()
         # The next test must not find this one's panel still on screen.
         if self._launchers:
-            self.session.wait_for_screen(_panel_gone, 20.0, message="the panel to disappear")
+            self.session.wait_for_screen(panel_gone, 20.0, message="the panel to disappear")
         super().tearDown()
 
-    def start_launcher(self, env=None, args=(), binary=None, stdin=None):
+    def start_launcher(self, env=None, args=(), binary=None, stdin=None, user=None):
         """Starts a launcher in this test's home tree; its stderr is checked at
         the end of the test."""
         workdir = tempfile.mkdtemp(prefix="run-", dir=self.tmp)
-        launcher = Launcher(self.session, self.home, workdir, binary=binary, env=env, args=args, stdin=stdin)
+        if user is not None:
+            os.chown(workdir, *user)
+        launcher = Launcher(self.session, self.home, workdir, binary=binary, env=env, args=args, stdin=stdin,
+                            user=user)
         self._launchers.append(launcher)
         return launcher.start()
 

@@ -426,9 +426,9 @@ class SwaySession:
             raise HarnessError(f"swaymsg {' '.join(args)} failed: {result.stdout}{result.stderr}")
         return json.loads(result.stdout)
 
-    def screenshot(self, png_path=None):
+    def screenshot(self, png_path=None, output=OUTPUT_NAME):
         """Captures the output; also writes it as PNG to png_path when given."""
-        result = subprocess.run(["grim", "-t", "ppm", "-o", OUTPUT_NAME, "-"], env=self.env(),
+        result = subprocess.run(["grim", "-t", "ppm", "-o", output, "-"], env=self.env(),
                                 capture_output=True, timeout=20)
         if result.returncode != 0:
             raise HarnessError(f"grim failed: {result.stderr.decode(errors='replace')}")
@@ -437,7 +437,7 @@ class SwaySession:
             shot.save_png(png_path)
         return shot
 
-    def wait_for_screen(self, condition, timeout, message="the screen"):
+    def wait_for_screen(self, condition, timeout, message="the screen", output=OUTPUT_NAME):
         """Captures the output until condition(screenshot) holds; returns that
         screenshot. What is on screen is also what sway uses to route clicks,
         so this is the way to know that a window is in place."""
@@ -445,7 +445,7 @@ class SwaySession:
 
         def check():
             nonlocal last
-            last = self.screenshot()
+            last = self.screenshot(output=output)
             return last if condition(last) else None
 
         try:
@@ -464,6 +464,13 @@ class SwaySession:
         self.swaymsg("seat", "-", "cursor", "press", button)
         self.swaymsg("seat", "-", "cursor", "release", button)
         self._park_pointer()
+
+    def focus_output(self, name):
+        """Gives output name the focus, which decides where new windows
+        open; the pointer that sway moves onto it is parked again."""
+        self.swaymsg("focus", "output", name)
+        if self.keyboard is not None:
+            self._park_pointer()
 
     def _park_pointer(self):
         # sway draws the pointer into the captured frames; in the bottom-right
