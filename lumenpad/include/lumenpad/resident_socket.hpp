@@ -38,4 +38,9 @@ struct ClaimedSocket {
 };
 ClaimedSocket claim_resident_socket(const std::string& path);
 
+// The message claim_resident_socket would refuse with now, from a look
+// alone: the daemon checks it before its start-up, so that a second one
+// says why at once.
+std::optional<std::string> resident_socket_refusal(const std::string& path);
+
 }  // namespace lumenpad

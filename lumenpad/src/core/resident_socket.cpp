@@ -202,6 +202,17 @@ void remove_leftover(const std::string& path, const struct stat& found) {
 
 }  // namespace
 
+std::optional<std::string> resident_socket_refusal(const std::string& path) {
+    if (path.size() >= sizeof(sockaddr_un::sun_path)) {
+        return std::nullopt;
+    }
+    Found found = look_at(path);
+    if (found.occupant == Occupant::daemon || found.occupant == Occupant::other) {
+        return std::move(found.message);
+    }
+    return std::nullopt;
+}
+
 ClaimedSocket claim_resident_socket(const std::string& path) {
     if (path.size() >= sizeof(sockaddr_un::sun_path) || path.find('/') == std::string::npos) {
         return {UniqueFd(), failure("cannot listen on", path, ENAMETOOLONG)};

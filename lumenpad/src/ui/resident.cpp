@@ -30,7 +30,7 @@ namespace {
 // which removes the socket, then the watch and a rescan in progress, then
 // the window.
 struct Daemon {
-    GApplication* application;
+    GApplication* application = nullptr;
     std::unique_ptr<ResidentWindow> window;
     std::unique_ptr<Rescan> rescan;
     // Changes came while a rescan was in progress: another follows it.
@@ -64,7 +64,9 @@ void rescan(Daemon& daemon) {
 
 gboolean on_stop_signal(gpointer data) {
     auto& daemon = *static_cast<Daemon*>(data);
-    g_application_quit(daemon.application);
+    if (daemon.application != nullptr) {
+        g_application_quit(daemon.application);
+    }
     return G_SOURCE_CONTINUE;
 }
 
@@ -80,6 +82,19 @@ int run_resident(char* program) {
     const std::optional<std::string> path = resident_socket_path();
     if (!path) {
         std::fputs("lumenpad: XDG_RUNTIME_DIR must name an existing directory by an absolute path\n", stderr);
+        return 1;
+    }
+    // From the start: a stop during start-up still ends the daemon with 0,
+    // once its main loop runs.
+    Daemon daemon{};
+    daemon.signals[0] = g_unix_signal_add(SIGTERM, on_stop_signal, &daemon);
+    daemon.signals[1] = g_unix_signal_add(SIGINT, on_stop_signal, &daemon);
+    const std::unique_ptr<Daemon, void (*)(Daemon*)> signals(&daemon, [](Daemon* d) {
+        g_source_remove(d->signals[1]);
+        g_source_remove(d->signals[0]);
+    });
+    if (const auto refusal = resident_socket_refusal(*path)) {
+        std::fprintf(stderr, "lumenpad: %s\n", refusal->c_str());
         return 1;
     }
     // Before anything else reads the environment: the daemon's own launches
@@ -114,7 +129,7 @@ int run_resident(char* program) {
     // No window is visible while hidden: the application lives on this.
     g_application_hold(app);
 
-    Daemon daemon{app, nullptr, nullptr, false, nullptr, nullptr, {0, 0}};
+    daemon.application = app;
     apply_launcher_theme();
     daemon.window =
         std::make_unique<ResidentWindow>(application.get(), gathering.get(), std::move(own_environment));
@@ -135,17 +150,10 @@ int run_resident(char* program) {
             std::move(claimed.listener), *path, [&daemon](ResidentRequest request, ResidentReply reply) {
                 daemon.window->toggle(std::move(request), std::move(reply));
             });
-        daemon.signals[0] = g_unix_signal_add(SIGTERM, on_stop_signal, &daemon);
-        daemon.signals[1] = g_unix_signal_add(SIGINT, on_stop_signal, &daemon);
     }
     // The options are the program's own; GApplication sees none.
     char* arguments[] = {program, nullptr};
     g_application_run(app, 1, arguments);
-    if (daemon.server) {
-        g_source_remove(daemon.signals[1]);
-        g_source_remove(daemon.signals[0]);
-    }
-
     daemon.server.reset();
     daemon.watch.reset();
     daemon.rescan.reset();

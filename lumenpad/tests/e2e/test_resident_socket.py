@@ -119,7 +119,7 @@ class ResidentSocketTest(ResidentTestCase):
         first = self.start_daemon()
         before = entry_state(self.socket_path)
         second = self.start_daemon(wait=False)
-        self.assert_refused(second)
+        self.assert_refused(second, mentioning="a daemon is already running on " + self.socket_path)
         self.assertEqual(entry_state(self.socket_path), before)
         self.show(first)
         self.toggle()
@@ -218,7 +218,7 @@ class ResidentSocketTest(ResidentTestCase):
                 make()
                 try:
                     before = entry_state(self.socket_path)
-                    self.assert_refused(self.start_daemon(wait=False))
+                    self.assert_refused(self.start_daemon(wait=False), mentioning="leaving it alone")
                     self.assertEqual(entry_state(self.socket_path), before)
                     self.assertEqual(entry_state(target)[2], b"keep me\n")
                     self.assertFalse(os.path.lexists(os.path.join(self.tmp, "nothing")))
