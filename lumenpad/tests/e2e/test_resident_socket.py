@@ -104,6 +104,18 @@ class ResidentSocketTest(ResidentTestCase):
         self.assertIn(mentioning, message)
         self.assertEqual(daemon.stdout(), "")
 
+    def assert_opens_cold(self):
+        """`lumenpad` opens a cold launcher, silently: it writes its pid file
+        and Escape ends it."""
+        cold = self.start_launcher()
+        cold.wait_for_surface()
+        with open(self.pid_file) as f:
+            self.assertEqual(f.read(), str(cold.pid))
+        self.session.press("Escape")
+        self.assertEqual(cold.wait_exit(TIMEOUT), 0)
+        self.assertEqual((cold.stdout(), cold.stderr()), ("", ""))
+        cold.wait_for_no_surface()
+
     def test_sigterm_and_sigint_end_the_daemon_and_remove_its_socket(self):
         for signum, shown in ((signal.SIGTERM, False), (signal.SIGINT, False), (signal.SIGTERM, True)):
             with self.subTest(signal=signal.Signals(signum).name, shown=shown):
@@ -131,15 +143,7 @@ class ResidentSocketTest(ResidentTestCase):
         self.assertEqual(killed.stop_with(signal.SIGKILL), -signal.SIGKILL)
         self.assertEqual(entry_state(self.socket_path), leftover)
 
-        # A cold launcher, silently: it writes its pid file and Escape ends it.
-        cold = self.start_launcher()
-        cold.wait_for_surface()
-        with open(self.pid_file) as f:
-            self.assertEqual(f.read(), str(cold.pid))
-        self.session.press("Escape")
-        self.assertEqual(cold.wait_exit(TIMEOUT), 0)
-        self.assertEqual((cold.stdout(), cold.stderr()), ("", ""))
-        cold.wait_for_no_surface()
+        self.assert_opens_cold()
 
         daemon = self.start_daemon()
         self.assertNotEqual(entry_state(self.socket_path)[1], leftover[1], "the leftover socket was not replaced")
@@ -152,14 +156,7 @@ class ResidentSocketTest(ResidentTestCase):
             with self.subTest(behaviour):
                 server = SilentServer(self.socket_path, behaviour)
                 try:
-                    cold = self.start_launcher()
-                    cold.wait_for_surface()
-                    with open(self.pid_file) as f:
-                        self.assertEqual(f.read(), str(cold.pid))
-                    self.session.press("Escape")
-                    self.assertEqual(cold.wait_exit(TIMEOUT), 0)
-                    self.assertEqual((cold.stdout(), cold.stderr()), ("", ""))
-                    cold.wait_for_no_surface()
+                    self.assert_opens_cold()
                 finally:
                     server.close()
                     self.session.reset_runtime_dir()

@@ -48,14 +48,14 @@ std::string read_text(const std::string& path) {
     return text.str();
 }
 
-// How many sources the default main context holds, but `except`: GLib
-// numbers them in order, so every live one has an id below a new one's.
-int live_sources(guint except = 0) {
+// How many sources the default main context holds: GLib numbers them in
+// order, so every live one has an id below a new one's.
+int live_sources() {
     const guint last = g_idle_add([](gpointer) { return G_SOURCE_REMOVE; }, nullptr);
     g_source_remove(last);
     int count = 0;
     for (guint id = 1; id < last; ++id) {
-        count += id != except && g_main_context_find_source_by_id(nullptr, id) != nullptr ? 1 : 0;
+        count += g_main_context_find_source_by_id(nullptr, id) != nullptr ? 1 : 0;
     }
     return count;
 }
@@ -63,21 +63,8 @@ int live_sources(guint except = 0) {
 // Runs the main loop until it holds no more than `count` sources, for at
 // most ten seconds; whether it came to that.
 bool sources_settle_to(int count) {
-    bool expired = false;
-    const guint timer = g_timeout_add_seconds(
-        10,
-        [](gpointer flag) {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        },
-        &expired);
-    while (!expired && live_sources(timer) > count) {
-        g_main_context_iteration(nullptr, TRUE);
-    }
-    if (!expired) {
-        g_source_remove(timer);
-    }
-    return !expired;
+    // The wait's own deadline is one of the sources counted.
+    return test::wait_until([count] { return live_sources() <= count + 1; });
 }
 
 class ResidentWindowTest : public testing::Test {
