@@ -26,7 +26,7 @@ struct ClickData {
     CloseLauncher close_launcher;
 };
 
-void on_click_pressed(GtkGestureClick*, int, double x, double y, ClickData* data) {
+void on_click_outside(GtkGestureClick*, int, double x, double y, ClickData* data) {
     graphene_rect_t bounds;
     if (!gtk_widget_compute_bounds(data->column, data->window, &bounds)) {
         return;
@@ -148,7 +148,8 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data,
     // owns, alive after it closes. The pid file is the launcher's: dmenu mode
     // and the resident launcher have none, and must not remove the launcher's.
     const bool dmenu = data.options.dmenu;
-    const bool pid_file = !dmenu && !hide;
+    const bool resident = static_cast<bool>(hide);
+    const bool pid_file = !dmenu && !resident;
     auto weak_window = std::make_shared<const WeakObject<GtkWindow>>(GTK_WINDOW(window));
     CloseLauncher close_launcher =
         std::make_shared<std::function<void()>>([weak_window, pid_file, hide = std::move(hide)] {
@@ -214,7 +215,10 @@ LauncherWindow build_window(GtkApplication* application, ActivationData& data,
     gtk_widget_add_controller(GTK_WIDGET(list), GTK_EVENT_CONTROLLER(row_click));
 
     GtkGesture* click = gtk_gesture_click_new();
-    connect_owned(click, "pressed", on_click_pressed, new ClickData{column, window, close_launcher});
+    // A window that stays hides once the button is up again: hidden with
+    // the button down, it would never see the release that ends the press.
+    connect_owned(click, resident ? "released" : "pressed", on_click_outside,
+                  new ClickData{column, window, close_launcher});
     gtk_widget_add_controller(window, GTK_EVENT_CONTROLLER(click));
 
     if (pid_file) {
