@@ -32,7 +32,9 @@ void* open_program() {
                 const char* dir = search->dls_serpath[i].dls_name;
                 char path[PATH_MAX];
                 const int length = snprintf(path, sizeof path, "%s/%s", dir, LUMENPAD_PROGRAM_LIBRARY);
-                if (dir[0] != '\0' && length > 0 && static_cast<size_t>(length) < sizeof path &&
+                // An empty entry, which CMake pads the build tree's path
+                // with, stands for the working directory: never searched.
+                if (dir[0] == '/' && length > 0 && static_cast<size_t>(length) < sizeof path &&
                     access(path, F_OK) == 0) {
                     free(search);
                     return dlopen(path, RTLD_LAZY);
@@ -41,8 +43,7 @@ void* open_program() {
             free(search);
         }
     }
-    // Finds nothing either, and says so.
-    return dlopen(LUMENPAD_PROGRAM_LIBRARY, RTLD_LAZY);
+    return nullptr;
 }
 
 }  // namespace
@@ -56,7 +57,13 @@ int main(int argc, char** argv) {
         }
     }
     void* program = open_program();
-    void* entry = program != nullptr ? dlsym(program, LUMENPAD_PROGRAM_ENTRY) : nullptr;
+    if (program == nullptr) {
+        const char* error = dlerror();
+        fprintf(stderr, "lumenpad: %s\n",
+                error != nullptr ? error : LUMENPAD_PROGRAM_LIBRARY ": not found where this command looks");
+        return 1;
+    }
+    void* entry = dlsym(program, LUMENPAD_PROGRAM_ENTRY);
     if (entry == nullptr) {
         fprintf(stderr, "lumenpad: %s\n", dlerror());
         return 1;

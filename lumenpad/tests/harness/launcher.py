@@ -12,6 +12,7 @@ import tempfile
 import unittest
 
 from home_tree import HomeTree
+from private_tmp import copy_command
 from sway_session import (BACKGROUND, OUTPUT_HEIGHT, OUTPUT_NAME, CompositorUnavailable, HarnessError,
                           SwaySession, stop_process, wait_for)
 
@@ -215,10 +216,24 @@ class LauncherTestCase(unittest.TestCase):
         workdir = tempfile.mkdtemp(prefix="run-", dir=self.tmp)
         if user is not None:
             os.chown(workdir, *user)
+            if binary is None:
+                # The build tree may lie where only its owner can reach it.
+                binary = self.command_for_others()
         launcher = Launcher(self.session, self.home, workdir, binary=binary, env=env, args=args, stdin=stdin,
                             user=user)
         self._launchers.append(launcher)
         return launcher.start()
+
+    def command_for_others(self):
+        """A copy of the launcher that every user can run."""
+        directory = os.path.join(self.tmp, "command")
+        if not os.path.isdir(directory):
+            os.mkdir(directory)
+            copy_command(os.environ["LUMENPAD_BIN"], directory)
+            for name in os.listdir(directory):
+                os.chmod(os.path.join(directory, name), 0o755)
+            os.chmod(directory, 0o755)
+        return os.path.join(directory, os.path.basename(os.environ["LUMENPAD_BIN"]))
 
     def launch_once(self, query="", env=None, binary=None):
         """One launcher run: waits for its panel, types query, presses Return,

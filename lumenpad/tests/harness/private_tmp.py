@@ -14,6 +14,9 @@ import stat
 import subprocess
 import sys
 
+# What the command loads from its own directory in the build tree.
+PROGRAM_LIBRARY = "liblumenpad-program.so"
+
 WRAPPER = """\
 #!{python}
 import ctypes, os, sys
@@ -45,6 +48,19 @@ def private_mounts_available():
         return False
 
 
+def copy_command(binary, directory):
+    """Puts binary, and the program library it loads from beside itself, in
+    directory; the copy's path."""
+    copy = os.path.join(directory, os.path.basename(binary))
+    for source, target in ((binary, copy), (os.path.join(os.path.dirname(binary), PROGRAM_LIBRARY),
+                                            os.path.join(directory, PROGRAM_LIBRARY))):
+        try:
+            os.link(source, target)
+        except OSError:
+            shutil.copy2(source, target)
+    return copy
+
+
 def private_tmp_wrapper(path, binary, tmp, keep=(), binds=()):
     """Writes an executable wrapper at path that runs binary with tmp bound
     over /tmp; each directory in keep that lies under the real /tmp is bound
@@ -52,11 +68,7 @@ def private_tmp_wrapper(path, binary, tmp, keep=(), binds=()):
     wrapper runs a copy of binary beside path, whose directory must be kept:
     a bind may cover the binary's own place (a build tree in the home that a
     test replaces). Returns path."""
-    copy = os.path.join(os.path.dirname(path), os.path.basename(binary))
-    try:
-        os.link(binary, copy)
-    except OSError:
-        shutil.copy2(binary, copy)
+    copy = copy_command(binary, os.path.dirname(path))
     system_tmp = os.path.realpath("/tmp")
     plan = [(tmp, "/tmp")]
     for directory in keep:

@@ -116,9 +116,11 @@ class ResidentTestCase(LauncherTestCase):
         waits until it listens."""
         workdir = os.path.join(self.tmp, f"daemon-{len(self._daemons)}")
         os.mkdir(workdir)
+        binary = None
         if user is not None:
             os.chown(workdir, *user)
-        daemon = Daemon(self.session, self.home, workdir, env=env, user=user)
+            binary = self.command_for_others()
+        daemon = Daemon(self.session, self.home, workdir, binary=binary, env=env, user=user)
         self._launchers.append(daemon)
         self._daemons.append(daemon)
         daemon.start()
