@@ -3,6 +3,7 @@ but its own leftover ever replaced, a clean end on SIGTERM and SIGINT, a
 SIGKILLed daemon that costs nothing, and no window for another user."""
 
 import os
+import select
 import signal
 import socket
 import stat
@@ -11,7 +12,7 @@ import threading
 import unittest
 
 from home_tree import HomeTree
-from resident import SOCKET_NAME, ResidentTestCase, process_state
+from resident import SOCKET_NAME, ResidentTestCase
 from sway_session import ensure_test_user, wait_for
 
 TIMEOUT = 10.0
@@ -26,7 +27,8 @@ def request(directory, environment):
 def exchange(path, data, give_up=False):
     """Connects to path, sends data and returns all that comes back before
     the other end closes (which may cut the sending short); with give_up,
-    closes at once instead."""
+    stops reading at once, as a client that has gone, and waits for the
+    other end to close."""
     answer = b""
     with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
         connection.settimeout(TIMEOUT)
@@ -34,6 +36,13 @@ def exchange(path, data, give_up=False):
         try:
             connection.sendall(data)
             if give_up:
+                # An answer now fails as it would to a closed connection;
+                # both ends shut means the daemon is done with it.
+                connection.shutdown(socket.SHUT_RD)
+                waiting = select.poll()
+                waiting.register(connection, select.POLLHUP)
+                if not waiting.poll(TIMEOUT * 1000):
+                    raise TimeoutError("the daemon kept a connection that no longer reads")
                 return None
             connection.shutdown(socket.SHUT_WR)
             while chunk := connection.recv(16):
@@ -187,12 +196,7 @@ class ResidentSocketTest(ResidentTestCase):
     def test_a_window_shown_for_a_client_that_gave_up_is_hidden_again(self):
         daemon = self.start_daemon()
         for _ in range(3):
-            # Stopped, the daemon reads the request only once the client has
-            # gone: otherwise its answer, in a few milliseconds, may come first.
-            os.kill(daemon.pid, signal.SIGSTOP)
-            wait_for(lambda: process_state(daemon.pid) == "T", TIMEOUT, message="the daemon to stop")
             exchange(self.socket_path, request(self.tmp.encode(), [b"PATH=/usr/bin:/bin"]), give_up=True)
-            os.kill(daemon.pid, signal.SIGCONT)
             daemon.wait_for_no_surface()
             # Hidden, not only off screen: the next command shows it.
             self.show(daemon)
